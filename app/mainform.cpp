@@ -1,0 +1,254 @@
+#include "app/mainform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "app/serialform.h"
+#include "app/setupini.h"
+#include "link/ecomport.h"
+#include "link/modulelink.h"
+#include "link/portnames.h"
+#include "link/texts.h"
+
+namespace {
+constexpr int kInstallerCodeMaxLength = 6;
+const char* const kDetailsInitial = " >>";
+const char* const kDetailsShown = "<<";
+const char* const kDetailsHidden = ">>";
+
+QFrame* bevelGroup(QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Raised);
+    return frame;
+}
+}  // namespace
+
+void ClickableStatusBar::mousePressEvent(QMouseEvent* event) {
+    QStatusBar::mousePressEvent(event);
+    emit clicked();
+}
+
+TForm1::TForm1(ModuleLink& link, const QString& setupPath, QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_setupPath(setupPath) {
+    buildControls();
+    m_link.setInstallerCodeSource([this] { return edPWD->text(); });
+    connect(&m_link, &ModuleLink::statusText, this, &TForm1::setStatus);
+    connect(&m_link, &ModuleLink::comError, this, [](const QString& text) { dialogs().message(text); });
+    connect(&m_link.ComPort1(), &TComPort::portLost, this, [this] {
+        setStatus(QString::fromUtf8(texts::kNoSerial));
+        showConnectedButtons(false);
+    });
+    FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::buildControls() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->setSpacing(6);
+
+    auto button = [this](const char* name, const char* caption, bool bold = true) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        QFont f = b->font();
+        f.setBold(bold);
+        b->setFont(f);
+        return b;
+    };
+    auto label = [this](const char* name, const char* caption) {
+        auto* l = new QLabel(QString::fromUtf8(caption), this);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+
+    // Declaration order of the controls.
+    btParameterSetting = button("btParameterSetting", "Paraméterek beállítása");
+    btClose = button("btClose", "Kilépés");
+    cbCOM = new QComboBox(this);
+    cbCOM->setObjectName(QStringLiteral("cbCOM"));
+    lbSelectSerialPort = label("lbSelectSerialPort", "Soros port kiválasztása");
+    btConnect = button("btConnect", "Soros kapcsolat létrehozása");
+    btDisconnect = button("btDisconnect", "Soros kapcsolat bontása");
+    btDisconnect->setEnabled(false);
+    StatusBar1 = new ClickableStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    lbGiveMasterCode = label("lbGiveMasterCode", "Telepítői kód megadása");
+    edPhoneNr = new QLineEdit(this);
+    edPhoneNr->setObjectName(QStringLiteral("edPhoneNr"));
+    lbPhoneNrForRemote = label("lbPhoneNrForRemote", "Telefonszám megadása távoli eléréshez:");
+    btDial = button("btDial", "Tárcsázás");
+    btATH = button("btATH", "Vonal bontás");
+    btDetails = button("btDetails", kDetailsInitial, false);
+    edPWD = new QLineEdit(this);
+    edPWD->setObjectName(QStringLiteral("edPWD"));
+    edPWD->setMaxLength(kInstallerCodeMaxLength);
+    QFont bold = edPWD->font();
+    bold.setBold(true);
+    edPWD->setFont(bold);
+    btEventlistShort = button("btEventlistShort", "Rövid eseménylista lekérdezése");
+    btAskVersion = button("btAskVersion", "Modul verziójának lekérdezése");
+    btFirmware = button("btFirmware", "Firmware");
+    btFirmware->setVisible(false);
+    btStatus = button("btStatus", "Modul állapotának figyelése");
+    btClock = button("btClock", "Óra ellenőrzése / beállítása");
+    btSotpAllAlarm = button("btSotpAllAlarm", "Riasztás leállítása");
+    btSotpAllAlarm->setIcon(style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    btSotpAllAlarm->setStyleSheet(QStringLiteral("color: #800000;"));
+    btRFlearn = button("btRFlearn", "Rádiós eszközök tanítása");
+
+    // Group 1: port and installer code.
+    auto* portGroup = bevelGroup(central);
+    auto* portLayout = new QVBoxLayout(portGroup);
+    portLayout->addWidget(lbSelectSerialPort);
+    portLayout->addWidget(cbCOM);
+    portLayout->addWidget(btConnect);
+    portLayout->addWidget(btDisconnect);
+    portLayout->addWidget(lbGiveMasterCode);
+    portLayout->addWidget(edPWD);
+    // Group 2: phone link.
+    auto* phoneGroup = bevelGroup(central);
+    auto* phoneLayout = new QVBoxLayout(phoneGroup);
+    phoneLayout->addWidget(lbPhoneNrForRemote);
+    phoneLayout->addWidget(edPhoneNr);
+    auto* dialRow = new QHBoxLayout;
+    dialRow->addWidget(btDial);
+    dialRow->addWidget(btATH);
+    phoneLayout->addLayout(dialRow);
+    // Group 3: functions.
+    auto* functionGroup = bevelGroup(central);
+    auto* functionLayout = new QVBoxLayout(functionGroup);
+    for (QPushButton* b : {btParameterSetting, btEventlistShort, btAskVersion, btStatus, btClock,
+                           btRFlearn, btSotpAllAlarm})
+        functionLayout->addWidget(b);
+
+    outer->addWidget(portGroup);
+    outer->addWidget(phoneGroup);
+    outer->addWidget(functionGroup);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(btDetails);
+    bottomRow->addWidget(btFirmware);
+    bottomRow->addStretch();
+    bottomRow->addWidget(btClose);
+    outer->addLayout(bottomRow);
+    outer->addStretch();
+    setCentralWidget(central);
+    setStatusBar(StatusBar1);
+
+    connect(btConnect, &QPushButton::clicked, this, &TForm1::btConnectClick);
+    connect(btDisconnect, &QPushButton::clicked, this, &TForm1::btDisconnectClick);
+    connect(btDetails, &QPushButton::clicked, this, &TForm1::btDetailsClick);
+    connect(btClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(StatusBar1, &ClickableStatusBar::clicked, this, &TForm1::StatusBar1Click);
+    connect(cbCOM, &QComboBox::textActivated, this, &TForm1::choosePort);
+
+    const std::pair<QPushButton*, std::function<void()>*> hooks[] = {
+        {btParameterSetting, &onParameterSetting}, {btEventlistShort, &onEventlistShort},
+        {btAskVersion, &onAskVersion},             {btFirmware, &onFirmware},
+        {btStatus, &onStatus},                     {btClock, &onClock},
+        {btSotpAllAlarm, &onStopAllAlarm},         {btRFlearn, &onRFlearn},
+    };
+    for (const auto& [b, hook] : hooks)
+        connect(b, &QPushButton::clicked, this, [hook] {
+            if (*hook) reportComErrors(*hook);
+        });
+
+    for (const PortEntry& p : listPorts()) {
+        cbCOM->addItem(p.name);
+        cbCOM->setItemData(cbCOM->count() - 1, p.device, Qt::ToolTipRole);
+    }
+
+    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    setMinimumWidth(260);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void TForm1::setTrafficWindow(TSerialForm* form) {
+    m_traffic = form;
+    connect(form, &TSerialForm::closedByButton, this,
+            [this] { btDetails->setText(QString::fromLatin1(kDetailsHidden)); });
+}
+
+void TForm1::FormCreate() {
+    const std::optional<Setup> setup = readSetupIni(m_setupPath);
+    if (!setup) {
+        // The port keeps its default; the box shows its first entry without applying it.
+        if (cbCOM->count() > 0) cbCOM->setCurrentIndex(0);
+        edPhoneNr->clear();
+        return;
+    }
+    m_link.ComPort1().setPort(setup->port);
+    cbCOM->setCurrentIndex(cbCOM->findText(m_link.ComPort1().port(), Qt::MatchExactly));
+    edPhoneNr->setText(setup->phone);
+}
+
+void TForm1::FormDestroy() {
+    if (m_destroyed) return;
+    m_destroyed = true;
+    QString error;
+    if (!writeSetupIni(m_setupPath, {m_link.ComPort1().port(), edPhoneNr->text()}, &error))
+        qWarning("%s", qPrintable(error));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Ends any dial that is waiting.
+    m_link.setFlag(Flag::Abort);
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+void TForm1::showConnectedButtons(bool open) {
+    btConnect->setEnabled(!open);
+    btDisconnect->setEnabled(open);
+}
+
+void TForm1::btConnectClick() {
+    try {
+        m_link.ComPort1().open();
+    } catch (const EComPort&) {
+        setStatus(QString::fromUtf8(texts::kPortUnavailable));
+        showConnectedButtons(false);
+        return;
+    }
+    showConnectedButtons(true);
+    setStatus(QString::fromUtf8(texts::kSerialOk));
+    m_link.CodeTimer().start();
+}
+
+void TForm1::btDisconnectClick() {
+    setStatus(QString::fromUtf8(texts::kNoSerial));
+    m_link.ComPort1().close();
+    showConnectedButtons(false);
+}
+
+void TForm1::choosePort(const QString& name) {
+    // The buttons keep showing the open state if the new port fails; disconnect resets them.
+    reportComErrors([&] { m_link.ComPort1().setPort(name); });
+}
+
+void TForm1::btDetailsClick() {
+    if (!m_traffic) return;
+    if (m_traffic->isHidden()) {
+        btDetails->setText(QString::fromLatin1(kDetailsShown));
+        if (!m_trafficPlaced) {
+            // First showing: beside the main window, so neither hides the other.
+            m_traffic->move(frameGeometry().topRight() + QPoint(8, 0));
+            m_trafficPlaced = true;
+        }
+        m_traffic->show();
+    } else {
+        btDetails->setText(QString::fromLatin1(kDetailsHidden));
+        m_traffic->hide();
+    }
+}
+
+void TForm1::StatusBar1Click() { setWindowTitle(statusText()); }

@@ -1,0 +1,61 @@
+#include "app/serialform.h"
+
+#include <QHBoxLayout>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "link/modulelink.h"
+#include "link/protocol.h"
+
+namespace {
+constexpr int kWidth = 383;
+constexpr int kHeight = 495;
+}  // namespace
+
+TSerialForm::TSerialForm(ModuleLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+    setWindowTitle(QStringLiteral("Soros kapcsolat részletei"));
+    RxMemo = new QPlainTextEdit(this);
+    RxMemo->setObjectName(QStringLiteral("RxMemo"));
+    RxMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    RxMemo->setWordWrapMode(QTextOption::WrapAnywhere);
+    btClose = new QPushButton(QStringLiteral("Ablak bezárása"), this);
+    btClose->setObjectName(QStringLiteral("btClose"));
+    btClear = new QPushButton(QStringLiteral("Ablak törlése"), this);
+    btClear->setObjectName(QStringLiteral("btClear"));
+    btAT = new QPushButton(QStringLiteral("AT"), this);
+    btAT->setObjectName(QStringLiteral("btAT"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(RxMemo, 1);
+    auto* row = new QHBoxLayout;
+    row->addWidget(btAT);
+    row->addWidget(btClear);
+    row->addStretch();
+    row->addWidget(btClose);
+    layout->addLayout(row);
+    resize(kWidth, kHeight);
+
+    connect(btClose, &QPushButton::clicked, this, &TSerialForm::btCloseClick);
+    connect(btClear, &QPushButton::clicked, this, &TSerialForm::btClearClick);
+    connect(btAT, &QPushButton::clicked, this, &TSerialForm::btATClick);
+    connect(&m_link, &ModuleLink::trafficLine, this, &TSerialForm::writeLine);
+}
+
+void TSerialForm::writeLine(const QString& text) {
+    QTextCursor cursor(RxMemo->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(text + QLatin1Char('\n'));
+}
+
+void TSerialForm::btCloseClick() {
+    emit closedByButton();
+    hide();
+}
+
+void TSerialForm::btClearClick() { RxMemo->clear(); }
+
+void TSerialForm::btATClick() {
+    reportComErrors([this] { m_link.SendCommandEcho(proto::kModemAt); });
+}

@@ -1,0 +1,166 @@
+#include "link/modulelink.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "link/codestring.h"
+#include "link/ecomport.h"
+#include "link/hex.h"
+#include "link/protocol.h"
+#include "link/textcodec.h"
+#include "link/texts.h"
+#include "link/timing.h"
+
+TickCounter::TickCounter(QObject* parent) : QObject(parent) {
+    m_timer.setInterval(timings().tickMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_value > 0) --m_value;
+    });
+    m_timer.start();
+}
+
+ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, QObject* parent)
+    : QObject(parent), m_port(std::move(device)), m_assembler(proto::kMaxLineLength) {
+    connect(&m_port, &TComPort::rxChar, this, &ModuleLink::ComPort1RxChar);
+    m_codeTimer.setInterval(timings().keepAliveMs);
+    connect(&m_codeTimer, &QTimer::timeout, this, &ModuleLink::CodeTimerTimer);
+    m_codeTimer.start();
+}
+
+QString ModuleLink::GetInstallerCode() const {
+    return installerCodeDigits(m_codeSource ? m_codeSource() : QString());
+}
+
+void ModuleLink::SendRaw(const QByteArray& bytes) {
+    if (!m_port.connected()) return;
+    m_port.writeStr(bytes);
+}
+
+void ModuleLink::SendCommand(const QByteArray& text) {
+    SendRaw(text + proto::kLineEnd);
+}
+
+void ModuleLink::SendCommandEcho(const QByteArray& text) {
+    if (!m_port.connected()) return;
+    emit trafficLine(QString::fromLatin1(proto::kEchoPrefix) + fromModuleText(text));
+    SendCommand(text);
+}
+
+void ModuleLink::SendHexByte(quint8 value) { SendRaw(hex::byteToHex(value)); }
+
+void ModuleLink::SendReturn() { SendRaw(QByteArray(1, proto::kLineEnd)); }
+
+void ModuleLink::SendAuthorised(int k) {
+    const QByteArray text = authorisedCommand(k, GetInstallerCode());
+    if (!text.isEmpty()) SendCommand(text);
+}
+
+void ModuleLink::clearFlags(std::initializer_list<Flag> flags) {
+    for (Flag f : flags) m_flags[size_t(f)] = 0;
+}
+
+Flag ModuleLink::wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched) {
+    counter.set(ticks);
+    while (true) {
+        // Blocks until something happens; the tick timer guarantees a wake-up.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        for (Flag f : watched)
+            if (flag(f)) return f;
+        if (counter.value() <= 0) return Flag::None;
+    }
+}
+
+bool ModuleLink::ModuleLogin() {
+    clearFlags({Flag::PasswordOk, Flag::PasswordError});
+    SendAuthorised(proto::kAuthLogin);
+    switch (wait(m_ticks, proto::kLoginTicks, {Flag::PasswordOk, Flag::PasswordError})) {
+        case Flag::PasswordOk:
+            m_loginVerdict = QString::fromUtf8(texts::kLoginOk);
+            return true;
+        case Flag::PasswordError:
+            m_loginVerdict = QString::fromUtf8(texts::kWrongCode);
+            return false;
+        default:
+            m_loginVerdict = QString::fromUtf8(texts::kNoAnswer);
+            return false;
+    }
+}
+
+void ModuleLink::CodeTimerTimer() {
+    try {
+        SendAuthorised(proto::kAuthLogin);
+    } catch (const EComPort& e) {
+        emit comError(e.message());
+    }
+}
+
+void ModuleLink::ComPort1RxChar(int count) {
+    for (int i = 0; i < count; ++i) {
+        char byte = 0;
+        try {
+            if (m_port.read(&byte, 1) != 1) return;
+        } catch (const EComPort&) {
+            // What is not read stays queued for the next event; the line keeps what it has.
+            return;
+        }
+        if (std::optional<QByteArray> line = m_assembler.push(byte)) {
+            emit trafficLine(fromModuleText(*line));
+            HandleAnswerLine(*line);
+        }
+    }
+}
+
+void ModuleLink::HandleAnswerLine(const QByteArray& line) {
+    enum class Action { Connect, Status, Event, Message, Radio, SetFlag, Frame };
+    struct Rule {
+        const char* token;
+        Action action;
+        Flag flag;
+    };
+    // No token begins another, so at most one matches; the order is kept all the same.
+    static const Rule kRules[] = {
+        {proto::kConnect, Action::Connect, Flag::Connect},
+        {proto::kStatusFrame, Action::Status, Flag::None},
+        {proto::kEventLine, Action::Event, Flag::None},
+        {proto::kMessageLine, Action::Message, Flag::None},
+        {proto::kRadioFrame, Action::Radio, Flag::None},
+        {proto::kPasswordError, Action::SetFlag, Flag::PasswordError},
+        {proto::kPasswordOk, Action::SetFlag, Flag::PasswordOk},
+        {proto::kOk, Action::SetFlag, Flag::Ok},
+        {proto::kWriteOk, Action::SetFlag, Flag::WriteOk},
+        {proto::kWriteError, Action::SetFlag, Flag::WriteError},
+        {proto::kRadioRefused, Action::SetFlag, Flag::RadioRefused},
+        {proto::kCrcOk, Action::SetFlag, Flag::CrcOk},
+        {proto::kFirmwareOk, Action::SetFlag, Flag::FirmwareOk},
+        {proto::kReadFrame, Action::Frame, Flag::None},
+    };
+    for (const Rule& rule : kRules) {
+        if (!line.startsWith(rule.token)) continue;
+        switch (rule.action) {
+            case Action::Connect:
+                m_codeTimer.start();
+                setFlag(Flag::Connect);
+                emit statusText(QString::fromUtf8(texts::kRemoteOk));
+                break;
+            case Action::Status: emit statusFrameLine(line); break;
+            case Action::Event: emit eventLine(line); break;
+            case Action::Message: emit messageLine(line); break;
+            case Action::Radio: emit radioFrameLine(line); break;
+            case Action::SetFlag:
+                setFlag(rule.flag);
+                if (rule.flag == Flag::PasswordError)
+                    emit statusText(QString::fromUtf8(texts::kWrongCode));
+                else if (rule.flag == Flag::PasswordOk)
+                    emit statusText(QString());
+                break;
+            case Action::Frame: decodeFrameLine(line); break;
+        }
+    }
+}
+
+void ModuleLink::decodeFrameLine(const QByteArray& line) {
+    const QByteArray digits = line.mid(int(qstrlen(proto::kReadFrame)));
+    const frame::DecodeResult result =
+        frame::decodeHex(digits, m_frameBuffer, frame::ChecksumOrder::ModuleLittleEndian);
+    setFlag(result == frame::DecodeResult::Ok ? Flag::FrameReceived : Flag::FrameError);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+// Texts of the link that the user sees; shown exactly as written here.
+namespace texts {
+
+constexpr const char* kSerialOk = " Soros kapcsolat rendben.";
+constexpr const char* kNoSerial = " Nincs soros kapcsolat.";
+constexpr const char* kPortUnavailable = " Hiba: A COM port nem elérhető!";
+constexpr const char* kWrongCode = " Hibás telepítői azonosító!";
+constexpr const char* kRemoteOk = " Távoli kapcsolat rendben.";
+constexpr const char* kLoginOk = "OK.";
+constexpr const char* kNoAnswer =
+    "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
+
+}  // namespace texts

@@ -1,0 +1,235 @@
+#include <QSignalSpy>
+#include <QTest>
+#include <iterator>
+#include <memory>
+
+#include "config/pageframe.h"
+#include "link/lineassembler.h"
+#include "link/modulelink.h"
+#include "link/protocol.h"
+#include "link/texts.h"
+#include "support/memoryserial.h"
+
+namespace {
+
+// An open link on an in-memory device, recording everything the receiver reports.
+struct Rig {
+    Rig() : Rig(std::make_unique<MemorySerialDevice>()) {}
+    explicit Rig(std::unique_ptr<MemorySerialDevice> dev) : d(dev.get()), link(std::move(dev)) {
+        link.ComPort1().open();
+    }
+    MemorySerialDevice* d;
+    ModuleLink link;
+    QSignalSpy traffic{&link, &ModuleLink::trafficLine};
+    QSignalSpy status{&link, &ModuleLink::statusText};
+    QSignalSpy statusFrames{&link, &ModuleLink::statusFrameLine};
+    QSignalSpy events{&link, &ModuleLink::eventLine};
+    QSignalSpy messages{&link, &ModuleLink::messageLine};
+    QSignalSpy radioFrames{&link, &ModuleLink::radioFrameLine};
+
+    static QStringList texts(const QSignalSpy& spy, const QString& prefix = QString()) {
+        QStringList out;
+        for (const QList<QVariant>& args : spy) out << prefix + args.at(0).toString();
+        return out;
+    }
+    QStringList routed() const {
+        return texts(statusFrames, "status:") + texts(events, "event:") + texts(messages, "message:") +
+               texts(radioFrames, "radio:");
+    }
+    QStringList flags() const {
+        static const char* const names[] = {"Connect",  "PasswordError", "PasswordOk", "Ok",
+                                            "WriteOk",  "WriteError",    "RadioRefused", "CrcOk",
+                                            "FirmwareOk", "FrameReceived", "FrameError", "Abort"};
+        static_assert(std::size(names) == size_t(Flag::Count));
+        QStringList out;
+        for (int f = 0; f < int(Flag::Count); ++f)
+            if (link.flag(Flag(f))) out << names[f];
+        return out;
+    }
+};
+
+QByteArray bytesOf(const frame::Frame& f) {
+    return QByteArray(reinterpret_cast<const char*>(f.data()), frame::kSize);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(frame::ChecksumOrder)
+
+class TestReceiver : public QObject {
+    Q_OBJECT
+private slots:
+    void stream_data() {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QStringList>("traffic");
+        QTest::addColumn<QStringList>("status");
+        QTest::addColumn<QStringList>("routed");
+        using L = QList<QByteArray>;
+        using S = QStringList;
+        const QString remoteOk = QString::fromUtf8(texts::kRemoteOk);
+        const QString wrongCode = QString::fromUtf8(texts::kWrongCode);
+        QTest::newRow("OK CR LF") << L{"OK\r\n"} << S{"Ok"} << S{"OK"} << S() << S();
+        QTest::newRow("two lines, one chunk")
+            << L{"WROK\rCRCOK\r"} << S{"WriteOk", "CrcOk"} << S{"WROK", "CRCOK"} << S() << S();
+        QTest::newRow("token split over chunks")
+            << L{"PW", "DOK\r"} << S{"PasswordOk"} << S{"PWDOK"} << S{""} << S();
+        QTest::newRow("LF inside a line") << L{"O\nK\r"} << S{"Ok"} << S{"OK"} << S() << S();
+        QTest::newRow("CR alone") << L{"\r"} << S() << S() << S() << S();
+        QTest::newRow("CR LF pairs") << L{"\r\n\r\n"} << S() << S() << S() << S();
+        QTest::newRow("PWDOK is not OK") << L{"PWDOK\r"} << S{"PasswordOk"} << S{"PWDOK"} << S{""} << S();
+        QTest::newRow("OK not at start") << L{"XOK\r"} << S() << S{"XOK"} << S() << S();
+        QTest::newRow("leading space") << L{" OK\r"} << S() << S{" OK"} << S() << S();
+        QTest::newRow("lower case") << L{"ok\r"} << S() << S{"ok"} << S() << S();
+        QTest::newRow("OK with suffix") << L{"OK 2\r"} << S{"Ok"} << S{"OK 2"} << S() << S();
+        QTest::newRow("CONNECT") << L{"CONNECT 19200\r"} << S{"Connect"} << S{"CONNECT 19200"}
+                                 << S{remoteOk} << S();
+        QTest::newRow("PWDERR") << L{"PWDERR\r"} << S{"PasswordError"} << S{"PWDERR"} << S{wrongCode} << S();
+        QTest::newRow("WROK") << L{"WROK\r"} << S{"WriteOk"} << S{"WROK"} << S() << S();
+        QTest::newRow("WRFLERR") << L{"WRFLERR\r"} << S{"WriteError"} << S{"WRFLERR"} << S() << S();
+        QTest::newRow("RFTERR") << L{"RFTERR\r"} << S{"RadioRefused"} << S{"RFTERR"} << S() << S();
+        QTest::newRow("CRCOK") << L{"CRCOK\r"} << S{"CrcOk"} << S{"CRCOK"} << S() << S();
+        QTest::newRow("FIRMWAREOK") << L{"FIRMWAREOK\r"} << S{"FirmwareOk"} << S{"FIRMWAREOK"} << S() << S();
+        QTest::newRow("short RDFL") << L{"RDFL00\r"} << S{"FrameError"} << S{"RDFL00"} << S() << S();
+        QTest::newRow("AT_[") << L{"AT_[0102\r"} << S() << S{"AT_[0102"} << S() << S{"status:AT_[0102"};
+        QTest::newRow("AT_{") << L{"AT_{0A\r"} << S() << S{"AT_{0A"} << S() << S{"event:AT_{0A"};
+        QTest::newRow("AT_/") << L{"AT_/hi\r"} << S() << S{"AT_/hi"} << S() << S{"message:AT_/hi"};
+        QTest::newRow("AT_<") << L{"AT_<7F\r"} << S() << S{"AT_<7F"} << S() << S{"radio:AT_<7F"};
+        QTest::newRow("flags are kept") << L{"OK\r", "PWDERR\r", "WROK\r"}
+                                        << S{"PasswordError", "Ok", "WriteOk"} << S{"OK", "PWDERR", "WROK"}
+                                        << S{wrongCode} << S();
+        QTest::newRow("traffic in windows-1250")
+            << L{"\xC1LLAPOT\r"} << S() << S{QString::fromUtf8("ÁLLAPOT")} << S() << S();
+
+        const int cap = proto::kMaxLineLength;
+        QTest::newRow("overlong line dropped")
+            << L{QByteArray(5000, 'A') + "\rOK\r"} << S{"Ok"} << S{"OK"} << S() << S();
+        QTest::newRow("overlong token line dropped")
+            << L{"WROK" + QByteArray(cap - 3, 'A'), "\rOK\r"} << S{"Ok"} << S{"OK"} << S() << S();
+        QTest::newRow("line at the cap kept")
+            << L{"WROK" + QByteArray(cap - 4, 'A') + "\r"} << S{"WriteOk"}
+            << S{"WROK" + QString(cap - 4, QLatin1Char('A'))} << S() << S();
+    }
+    void stream() {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QStringList, flags);
+        QFETCH(QStringList, traffic);
+        QFETCH(QStringList, status);
+        QFETCH(QStringList, routed);
+        Rig rig;
+        for (const QByteArray& chunk : chunks) rig.d->feed(chunk);
+        QCOMPARE(rig.flags(), flags);
+        QCOMPARE(Rig::texts(rig.traffic), traffic);
+        QCOMPARE(Rig::texts(rig.status), status);
+        QCOMPARE(rig.routed(), routed);
+    }
+
+    void lineWaitsForItsCr() {
+        Rig rig;
+        rig.d->feed("WRO");
+        QVERIFY(rig.flags().isEmpty());
+        QCOMPARE(rig.traffic.count(), 0);
+        rig.d->feed("K\r");
+        QCOMPARE(rig.flags(), QStringList{"WriteOk"});
+    }
+
+    void connectStartsKeepAlive() {
+        Rig rig;
+        rig.link.CodeTimer().stop();
+        rig.d->feed("CONNECT\r");
+        QVERIFY(rig.link.CodeTimer().isActive());
+    }
+
+    void readFailureKeepsBytesQueued() {
+        Rig rig;
+        rig.d->feed("WR");
+        rig.d->failReads = true;
+        rig.d->feed("OK\r");
+        QVERIFY(rig.flags().isEmpty());
+        QCOMPARE(rig.traffic.count(), 0);
+        rig.d->failReads = false;
+        rig.d->feed("CRCOK\r");
+        QCOMPARE(rig.flags(), (QStringList{"WriteOk", "CrcOk"}));
+        QCOMPARE(Rig::texts(rig.traffic), (QStringList{"WROK", "CRCOK"}));
+    }
+
+    void pendingLineIsCapped() {
+        LineAssembler assembler(proto::kMaxLineLength);
+        const QByteArray chunk(1000, 'B');
+        int longest = 0;
+        for (int c = 0; c < 1000; ++c) {
+            for (char byte : chunk) QVERIFY(!assembler.push(byte));
+            longest = qMax(longest, int(assembler.pending().size()));
+        }
+        QCOMPARE(longest, proto::kMaxLineLength);
+        QVERIFY(!assembler.push('\r'));
+        for (char byte : QByteArray("OK")) QVERIFY(!assembler.push(byte));
+        const std::optional<QByteArray> line = assembler.push('\r');
+        QVERIFY(line);
+        QCOMPARE(*line, QByteArray("OK"));
+    }
+
+    void checksumOrder_data() {
+        QTest::addColumn<frame::ChecksumOrder>("order");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("module") << frame::ChecksumOrder::ModuleLittleEndian << QByteArray("\x80\x7F\x00\x00", 4);
+        QTest::newRow("PC") << frame::ChecksumOrder::PcBigEndian << QByteArray("\x00\x00\x7F\x80", 4);
+    }
+    void checksumOrder() {
+        QFETCH(frame::ChecksumOrder, order);
+        QFETCH(QByteArray, stored);
+        const frame::Frame zero = frame::build(QByteArray(), 0, order);
+        QCOMPARE(frame::checksum(zero), 32640u);
+        QCOMPARE(bytesOf(zero).mid(frame::kChecksumOffset), stored);
+    }
+
+    void pageFrame_data() {
+        QTest::addColumn<QByteArray>("digits");
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QByteArray>("buffer");  // empty: not checked
+        using Order = frame::ChecksumOrder;
+        const QByteArray old = bytesOf(frame::build(QByteArray(256, 0x11), 3, Order::ModuleLittleEndian));
+        QByteArray data(256, 0);
+        for (int i = 0; i < 256; ++i) data[i] = char(i * 37 + 5);
+        data[10] = char(0xA5);
+        const frame::Frame fresh = frame::build(data, 0x0102, Order::ModuleLittleEndian, "further!");
+        const QByteArray hex = frame::toHex(fresh);
+        const QByteArray now = bytesOf(fresh);
+        const QStringList error{"FrameError"};
+
+        QTest::newRow("valid") << hex << QStringList{"FrameReceived"} << now;
+        const frame::Frame zero = frame::build(QByteArray(), 0, Order::ModuleLittleEndian);
+        QTest::newRow("all zero") << frame::toHex(zero) << QStringList{"FrameReceived"} << bytesOf(zero);
+        QTest::newRow("538 digits") << hex.left(538) << error << old;
+        QTest::newRow("542 digits") << hex + "00" << error << old;
+        QTest::newRow("space after token") << " " + hex << error << old;
+        QByteArray lower = hex;
+        lower[20] = 'a';
+        QTest::newRow("lower case at byte 10") << lower << error << now.left(10) + old.mid(10);
+        QByteArray last = hex;
+        last[539] = 'G';
+        QTest::newRow("bad digit in last byte") << last << error << now.left(269) + old.mid(269);
+        QTest::newRow("checksum in PC order")
+            << frame::toHex(frame::build(QByteArray(), 0, Order::PcBigEndian)) << error << QByteArray();
+        frame::Frame wrong = fresh;
+        wrong[0] ^= 1;
+        QTest::newRow("wrong checksum") << frame::toHex(wrong) << error << QByteArray();
+    }
+    void pageFrame() {
+        QFETCH(QByteArray, digits);
+        QFETCH(QStringList, flags);
+        QFETCH(QByteArray, buffer);
+        Rig rig;
+        const frame::Frame old = frame::build(QByteArray(256, 0x11), 3, frame::ChecksumOrder::ModuleLittleEndian);
+        rig.d->feed("RDFL" + frame::toHex(old) + "\r\n");
+        QCOMPARE(rig.flags(), QStringList{"FrameReceived"});
+        rig.link.clearFlags({Flag::FrameReceived});
+
+        rig.d->feed("RDFL" + digits + "\r\n");
+        QCOMPARE(rig.flags(), flags);
+        if (!buffer.isEmpty()) QCOMPARE(bytesOf(rig.link.frameBuffer()), buffer);
+    }
+};
+
+QTEST_MAIN(TestReceiver)
+#include "test_receiver.moc"
