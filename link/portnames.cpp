@@ -45,8 +45,9 @@ QString resolvePortDevice(const QString& comName, const QString& portsDir, const
     Q_UNUSED(devDir);
     return name;
 #else
+    // A dangling link (its simulator gone) names nothing; the list skips it too.
     const QFileInfo link(portsDir + QLatin1Char('/') + name);
-    if (link.isSymLink() || link.exists()) return link.filePath();
+    if (link.exists()) return link.filePath();
     return fixedDevice(portNumber(name), devDir);
 #endif
 }

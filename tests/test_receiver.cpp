@@ -33,20 +33,27 @@ struct Rig {
         return out;
     }
     QStringList routed() const {
-        return texts(statusFrames, "status:") + texts(events, "event:") + texts(messages, "message:") +
-               texts(radioFrames, "radio:");
+        return texts(statusFrames, "status:") + texts(events, "event:") +
+               texts(messages, "message:") + texts(radioFrames, "radio:");
     }
+    // Names of the set flags in declaration order; one added later shows as its number.
     QStringList flags() const {
-        static const char* const names[] = {"Connect",  "PasswordError", "PasswordOk", "Ok",
-                                            "WriteOk",  "WriteError",    "RadioRefused", "CrcOk",
-                                            "FirmwareOk", "FrameReceived", "FrameError", "Abort"};
-        static_assert(std::size(names) == size_t(Flag::Count));
+        static const char* const names[] = {"Connect",    "PasswordError", "PasswordOk",   "Ok",
+                                            "WriteOk",    "WriteError",    "RadioRefused", "CrcOk",
+                                            "FirmwareOk", "FrameReceived", "FrameError",   "Abort"};
         QStringList out;
         for (int f = 0; f < int(Flag::Count); ++f)
-            if (link.flag(Flag(f))) out << names[f];
+            if (link.flag(Flag(f)))
+                out << (f < int(std::size(names)) ? QString(names[f]) : QString::number(f));
         return out;
     }
 };
+
+void streamRow(const char* name, const QList<QByteArray>& chunks, const QStringList& flags,
+               const QStringList& traffic, const QStringList& status = {},
+               const QStringList& routed = {}) {
+    QTest::newRow(name) << chunks << flags << traffic << status << routed;
+}
 
 QByteArray bytesOf(const frame::Frame& f) {
     return QByteArray(reinterpret_cast<const char*>(f.data()), frame::kSize);
@@ -65,50 +72,45 @@ private slots:
         QTest::addColumn<QStringList>("traffic");
         QTest::addColumn<QStringList>("status");
         QTest::addColumn<QStringList>("routed");
-        using L = QList<QByteArray>;
-        using S = QStringList;
         const QString remoteOk = QString::fromUtf8(texts::kRemoteOk);
         const QString wrongCode = QString::fromUtf8(texts::kWrongCode);
-        QTest::newRow("OK CR LF") << L{"OK\r\n"} << S{"Ok"} << S{"OK"} << S() << S();
-        QTest::newRow("two lines, one chunk")
-            << L{"WROK\rCRCOK\r"} << S{"WriteOk", "CrcOk"} << S{"WROK", "CRCOK"} << S() << S();
-        QTest::newRow("token split over chunks")
-            << L{"PW", "DOK\r"} << S{"PasswordOk"} << S{"PWDOK"} << S{""} << S();
-        QTest::newRow("LF inside a line") << L{"O\nK\r"} << S{"Ok"} << S{"OK"} << S() << S();
-        QTest::newRow("CR alone") << L{"\r"} << S() << S() << S() << S();
-        QTest::newRow("CR LF pairs") << L{"\r\n\r\n"} << S() << S() << S() << S();
-        QTest::newRow("PWDOK is not OK") << L{"PWDOK\r"} << S{"PasswordOk"} << S{"PWDOK"} << S{""} << S();
-        QTest::newRow("OK not at start") << L{"XOK\r"} << S() << S{"XOK"} << S() << S();
-        QTest::newRow("leading space") << L{" OK\r"} << S() << S{" OK"} << S() << S();
-        QTest::newRow("lower case") << L{"ok\r"} << S() << S{"ok"} << S() << S();
-        QTest::newRow("OK with suffix") << L{"OK 2\r"} << S{"Ok"} << S{"OK 2"} << S() << S();
-        QTest::newRow("CONNECT") << L{"CONNECT 19200\r"} << S{"Connect"} << S{"CONNECT 19200"}
-                                 << S{remoteOk} << S();
-        QTest::newRow("PWDERR") << L{"PWDERR\r"} << S{"PasswordError"} << S{"PWDERR"} << S{wrongCode} << S();
-        QTest::newRow("WROK") << L{"WROK\r"} << S{"WriteOk"} << S{"WROK"} << S() << S();
-        QTest::newRow("WRFLERR") << L{"WRFLERR\r"} << S{"WriteError"} << S{"WRFLERR"} << S() << S();
-        QTest::newRow("RFTERR") << L{"RFTERR\r"} << S{"RadioRefused"} << S{"RFTERR"} << S() << S();
-        QTest::newRow("CRCOK") << L{"CRCOK\r"} << S{"CrcOk"} << S{"CRCOK"} << S() << S();
-        QTest::newRow("FIRMWAREOK") << L{"FIRMWAREOK\r"} << S{"FirmwareOk"} << S{"FIRMWAREOK"} << S() << S();
-        QTest::newRow("short RDFL") << L{"RDFL00\r"} << S{"FrameError"} << S{"RDFL00"} << S() << S();
-        QTest::newRow("AT_[") << L{"AT_[0102\r"} << S() << S{"AT_[0102"} << S() << S{"status:AT_[0102"};
-        QTest::newRow("AT_{") << L{"AT_{0A\r"} << S() << S{"AT_{0A"} << S() << S{"event:AT_{0A"};
-        QTest::newRow("AT_/") << L{"AT_/hi\r"} << S() << S{"AT_/hi"} << S() << S{"message:AT_/hi"};
-        QTest::newRow("AT_<") << L{"AT_<7F\r"} << S() << S{"AT_<7F"} << S() << S{"radio:AT_<7F"};
-        QTest::newRow("flags are kept") << L{"OK\r", "PWDERR\r", "WROK\r"}
-                                        << S{"PasswordError", "Ok", "WriteOk"} << S{"OK", "PWDERR", "WROK"}
-                                        << S{wrongCode} << S();
-        QTest::newRow("traffic in windows-1250")
-            << L{"\xC1LLAPOT\r"} << S() << S{QString::fromUtf8("ÁLLAPOT")} << S() << S();
+        streamRow("OK CR LF", {"OK\r\n"}, {"Ok"}, {"OK"});
+        streamRow("two lines, one chunk", {"WROK\rCRCOK\r"}, {"WriteOk", "CrcOk"},
+                  {"WROK", "CRCOK"});
+        streamRow("token split over chunks", {"PW", "DOK\r"}, {"PasswordOk"}, {"PWDOK"}, {""});
+        streamRow("LF inside a line", {"O\nK\r"}, {"Ok"}, {"OK"});
+        streamRow("CR alone", {"\r"}, {}, {});
+        streamRow("CR LF pairs", {"\r\n\r\n"}, {}, {});
+        streamRow("PWDOK is not OK", {"PWDOK\r"}, {"PasswordOk"}, {"PWDOK"}, {""});
+        streamRow("OK not at start", {"XOK\r"}, {}, {"XOK"});
+        streamRow("leading space", {" OK\r"}, {}, {" OK"});
+        streamRow("lower case", {"ok\r"}, {}, {"ok"});
+        streamRow("OK with suffix", {"OK 2\r"}, {"Ok"}, {"OK 2"});
+        streamRow("CONNECT", {"CONNECT 19200\r"}, {"Connect"}, {"CONNECT 19200"}, {remoteOk});
+        streamRow("PWDERR", {"PWDERR\r"}, {"PasswordError"}, {"PWDERR"}, {wrongCode});
+        for (const char* token : {"WROK", "WRFLERR", "RFTERR", "CRCOK", "FIRMWAREOK", "RDFL"}) {
+            static const QHash<QString, QString> flagOf{
+                {"WROK", "WriteOk"}, {"WRFLERR", "WriteError"},    {"RFTERR", "RadioRefused"},
+                {"CRCOK", "CrcOk"},  {"FIRMWAREOK", "FirmwareOk"}, {"RDFL", "FrameError"}};
+            streamRow(token, {token + QByteArray("\r")}, {flagOf[token]}, {token});
+        }
+        const char* const routes[][2] = {{"AT_[0102", "status"},
+                                         {"AT_{0A", "event"},
+                                         {"AT_/hi", "message"},
+                                         {"AT_<7F", "radio"}};
+        for (const auto& r : routes)
+            streamRow(r[0], {r[0] + QByteArray("\r")}, {}, {r[0]}, {},
+                      {QString(r[1]) + ':' + QString(r[0])});
+        streamRow("flags are kept", {"OK\r", "PWDERR\r", "WROK\r"},
+                  {"PasswordError", "Ok", "WriteOk"}, {"OK", "PWDERR", "WROK"}, {wrongCode});
+        streamRow("traffic in windows-1250", {"\xC1LLAPOT\r"}, {}, {QString::fromUtf8("ÁLLAPOT")});
 
         const int cap = proto::kMaxLineLength;
-        QTest::newRow("overlong line dropped")
-            << L{QByteArray(5000, 'A') + "\rOK\r"} << S{"Ok"} << S{"OK"} << S() << S();
-        QTest::newRow("overlong token line dropped")
-            << L{"WROK" + QByteArray(cap - 3, 'A'), "\rOK\r"} << S{"Ok"} << S{"OK"} << S() << S();
-        QTest::newRow("line at the cap kept")
-            << L{"WROK" + QByteArray(cap - 4, 'A') + "\r"} << S{"WriteOk"}
-            << S{"WROK" + QString(cap - 4, QLatin1Char('A'))} << S() << S();
+        streamRow("overlong line dropped", {QByteArray(5000, 'A') + "\rOK\r"}, {"Ok"}, {"OK"});
+        streamRow("overlong token line dropped", {"WROK" + QByteArray(cap - 3, 'A'), "\rOK\r"},
+                  {"Ok"}, {"OK"});
+        streamRow("line at the cap kept", {"WROK" + QByteArray(cap - 4, 'A') + "\r"}, {"WriteOk"},
+                  {"WROK" + QString(cap - 4, QLatin1Char('A'))});
     }
     void stream() {
         QFETCH(QList<QByteArray>, chunks);
@@ -158,8 +160,10 @@ private slots:
         const QByteArray chunk(1000, 'B');
         int longest = 0;
         for (int c = 0; c < 1000; ++c) {
-            for (char byte : chunk) QVERIFY(!assembler.push(byte));
-            longest = qMax(longest, int(assembler.pending().size()));
+            for (char byte : chunk) {
+                QVERIFY(!assembler.push(byte));
+                longest = qMax(longest, int(assembler.pending().size()));
+            }
         }
         QCOMPARE(longest, proto::kMaxLineLength);
         QVERIFY(!assembler.push('\r'));
@@ -172,8 +176,10 @@ private slots:
     void checksumOrder_data() {
         QTest::addColumn<frame::ChecksumOrder>("order");
         QTest::addColumn<QByteArray>("stored");
-        QTest::newRow("module") << frame::ChecksumOrder::ModuleLittleEndian << QByteArray("\x80\x7F\x00\x00", 4);
-        QTest::newRow("PC") << frame::ChecksumOrder::PcBigEndian << QByteArray("\x00\x00\x7F\x80", 4);
+        QTest::newRow("module") << frame::ChecksumOrder::ModuleLittleEndian
+                                << QByteArray("\x80\x7F\x00\x00", 4);
+        QTest::newRow("PC") << frame::ChecksumOrder::PcBigEndian
+                            << QByteArray("\x00\x00\x7F\x80", 4);
     }
     void checksumOrder() {
         QFETCH(frame::ChecksumOrder, order);
@@ -188,18 +194,21 @@ private slots:
         QTest::addColumn<QStringList>("flags");
         QTest::addColumn<QByteArray>("buffer");  // empty: not checked
         using Order = frame::ChecksumOrder;
-        const QByteArray old = bytesOf(frame::build(QByteArray(256, 0x11), 3, Order::ModuleLittleEndian));
+        const QByteArray old =
+            bytesOf(frame::build(QByteArray(256, 0x11), 3, Order::ModuleLittleEndian));
         QByteArray data(256, 0);
         for (int i = 0; i < 256; ++i) data[i] = char(i * 37 + 5);
         data[10] = char(0xA5);
-        const frame::Frame fresh = frame::build(data, 0x0102, Order::ModuleLittleEndian, "further!");
+        const frame::Frame fresh =
+            frame::build(data, 0x0102, Order::ModuleLittleEndian, "further!");
         const QByteArray hex = frame::toHex(fresh);
         const QByteArray now = bytesOf(fresh);
         const QStringList error{"FrameError"};
 
         QTest::newRow("valid") << hex << QStringList{"FrameReceived"} << now;
         const frame::Frame zero = frame::build(QByteArray(), 0, Order::ModuleLittleEndian);
-        QTest::newRow("all zero") << frame::toHex(zero) << QStringList{"FrameReceived"} << bytesOf(zero);
+        QTest::newRow("all zero") << frame::toHex(zero) << QStringList{"FrameReceived"}
+                                  << bytesOf(zero);
         QTest::newRow("538 digits") << hex.left(538) << error << old;
         QTest::newRow("542 digits") << hex + "00" << error << old;
         QTest::newRow("space after token") << " " + hex << error << old;
@@ -210,7 +219,8 @@ private slots:
         last[539] = 'G';
         QTest::newRow("bad digit in last byte") << last << error << now.left(269) + old.mid(269);
         QTest::newRow("checksum in PC order")
-            << frame::toHex(frame::build(QByteArray(), 0, Order::PcBigEndian)) << error << QByteArray();
+            << frame::toHex(frame::build(QByteArray(), 0, Order::PcBigEndian)) << error
+            << QByteArray();
         frame::Frame wrong = fresh;
         wrong[0] ^= 1;
         QTest::newRow("wrong checksum") << frame::toHex(wrong) << error << QByteArray();
@@ -220,7 +230,8 @@ private slots:
         QFETCH(QStringList, flags);
         QFETCH(QByteArray, buffer);
         Rig rig;
-        const frame::Frame old = frame::build(QByteArray(256, 0x11), 3, frame::ChecksumOrder::ModuleLittleEndian);
+        const frame::Frame old =
+            frame::build(QByteArray(256, 0x11), 3, frame::ChecksumOrder::ModuleLittleEndian);
         rig.d->feed("RDFL" + frame::toHex(old) + "\r\n");
         QCOMPARE(rig.flags(), QStringList{"FrameReceived"});
         rig.link.clearFlags({Flag::FrameReceived});
