@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 #include "app/qtdialogs.h"
 #include "app/serialform.h"
+#include "config/downloadform.h"
 #include "link/modulelink.h"
 
 namespace {
@@ -21,6 +22,12 @@ int main(int argc, char** argv) {
     TForm1 mainForm(link);
     TSerialForm serialForm(link);
     mainForm.setTrafficWindow(&serialForm);
+    TFormDownload downloadForm(link);
+    mainForm.onParameterSetting = [&] {
+        downloadForm.show();
+        downloadForm.raise();
+        downloadForm.activateWindow();
+    };
     mainForm.setWindowTitle(QStringLiteral("GSM-Korvanta  v1.22 (dv.%1)").arg(kDataVersion));
 
     // Closing the main window ends the program, whatever other window is still open.

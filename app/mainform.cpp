@@ -10,6 +10,7 @@
 #include "app/dialogs.h"
 #include "app/serialform.h"
 #include "app/setupini.h"
+#include "config/versionquery.h"
 #include "link/ecomport.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
@@ -39,7 +40,8 @@ TForm1::TForm1(ModuleLink& link, const QString& setupPath, QWidget* parent)
     buildControls();
     m_link.setInstallerCodeSource([this] { return edPWD->text(); });
     connect(&m_link, &ModuleLink::statusText, this, &TForm1::setStatus);
-    connect(&m_link, &ModuleLink::comError, this, [](const QString& text) { dialogs().message(text); });
+    connect(&m_link, &ModuleLink::comError, this,
+            [](const QString& text) { dialogs().message(text); });
     connect(&m_link.ComPort1(), &TComPort::portLost, this, [this] {
         setStatus(QString::fromUtf8(texts::kNoSerial));
         showConnectedButtons(false);
@@ -149,12 +151,17 @@ void TForm1::buildControls() {
     connect(btClose, &QPushButton::clicked, this, &QWidget::close);
     connect(StatusBar1, &ClickableStatusBar::clicked, this, &TForm1::StatusBar1Click);
     connect(cbCOM, &QComboBox::textActivated, this, &TForm1::choosePort);
+    onAskVersion = [this] { btAskVersionClick(); };
 
     const std::pair<QPushButton*, std::function<void()>*> hooks[] = {
-        {btParameterSetting, &onParameterSetting}, {btEventlistShort, &onEventlistShort},
-        {btAskVersion, &onAskVersion},             {btFirmware, &onFirmware},
-        {btStatus, &onStatus},                     {btClock, &onClock},
-        {btSotpAllAlarm, &onStopAllAlarm},         {btRFlearn, &onRFlearn},
+        {btParameterSetting, &onParameterSetting},
+        {btEventlistShort, &onEventlistShort},
+        {btAskVersion, &onAskVersion},
+        {btFirmware, &onFirmware},
+        {btStatus, &onStatus},
+        {btClock, &onClock},
+        {btSotpAllAlarm, &onStopAllAlarm},
+        {btRFlearn, &onRFlearn},
     };
     for (const auto& [b, hook] : hooks)
         connect(b, &QPushButton::clicked, this, [hook] {
@@ -252,3 +259,15 @@ void TForm1::btDetailsClick() {
 }
 
 void TForm1::StatusBar1Click() { setWindowTitle(statusText()); }
+
+void TForm1::btAskVersionClick() {
+    ExchangeGuard exchange(m_link);
+    if (!exchange.acquired()) return;  // a transfer is talking to the module
+    btAskVersion->setEnabled(false);
+    struct Reenable {
+        QPushButton* b;
+        ~Reenable() { b->setEnabled(true); }
+    } reenable{btAskVersion};
+    const QString text = runVersionQuery(m_link);
+    if (!text.isEmpty()) dialogs().message(text);
+}

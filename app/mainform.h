@@ -74,6 +74,7 @@ public:
     void btDisconnectClick();
     void btDetailsClick();
     void StatusBar1Click();
+    void btAskVersionClick();
     void FormCreate();
     void FormDestroy();
 

@@ -60,7 +60,8 @@ std::optional<SettingsGrid> parseSettingsGrid(const QByteArray& bytes) {
 }
 
 QByteArray formatSettingsGrid(const SettingsGrid& grid) {
-    QByteArray out = QByteArray::number(grid.columns) + ',' + QByteArray::number(grid.rows) + kLineEnd;
+    QByteArray out =
+        QByteArray::number(grid.columns) + ',' + QByteArray::number(grid.rows) + kLineEnd;
     for (int c = 0; c < grid.columns; ++c)
         out += "cw " + QByteArray::number(c) + ',' +
                QByteArray::number(c < grid.widths.size() ? grid.widths[c] : 64) + kLineEnd;

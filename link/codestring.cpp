@@ -13,7 +13,8 @@ QString installerCodeDigits(const QString& text) {
 QByteArray codeString(const QString& installerCode) {
     QByteArray out;
     for (int p = 0; p < 6; ++p) {
-        if (p < installerCode.size() && installerCode[p].isDigit() && installerCode[p].unicode() < 128) {
+        if (p < installerCode.size() && installerCode[p].isDigit() &&
+            installerCode[p].unicode() < 128) {
             const int d = installerCode[p].unicode() - '0';
             out.append(hex::byteToHex(static_cast<std::uint8_t>(15 - d)).at(1));
         } else {

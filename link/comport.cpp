@@ -36,7 +36,8 @@ void TComPort::close() {
 }
 
 int TComPort::writeStr(const QByteArray& bytes) {
-    if (!m_device->write(bytes, writeTimeoutMs(int(bytes.size())))) throw EComPort(EComPort::kWrite);
+    if (!m_device->write(bytes, writeTimeoutMs(int(bytes.size()))))
+        throw EComPort(EComPort::kWrite);
     return int(bytes.size());
 }
 

@@ -36,9 +36,7 @@ void ModuleLink::SendRaw(const QByteArray& bytes) {
     m_port.writeStr(bytes);
 }
 
-void ModuleLink::SendCommand(const QByteArray& text) {
-    SendRaw(text + proto::kLineEnd);
-}
+void ModuleLink::SendCommand(const QByteArray& text) { SendRaw(text + proto::kLineEnd); }
 
 void ModuleLink::SendCommandEcho(const QByteArray& text) {
     if (!m_port.connected()) return;
@@ -60,6 +58,10 @@ void ModuleLink::clearFlags(std::initializer_list<Flag> flags) {
 }
 
 Flag ModuleLink::wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched) {
+    return counterWait(counter, ticks, QList<Flag>(watched));
+}
+
+Flag ModuleLink::counterWait(TickCounter& counter, int ticks, const QList<Flag>& watched) {
     counter.set(ticks);
     while (true) {
         // Blocks until something happens; the tick timer guarantees a wake-up.
@@ -142,10 +144,18 @@ void ModuleLink::HandleAnswerLine(const QByteArray& line) {
                 setFlag(Flag::Connect);
                 emit statusText(QString::fromUtf8(texts::kRemoteOk));
                 break;
-            case Action::Status: emit statusFrameLine(line); break;
-            case Action::Event: emit eventLine(line); break;
-            case Action::Message: emit messageLine(line); break;
-            case Action::Radio: emit radioFrameLine(line); break;
+            case Action::Status:
+                emit statusFrameLine(line);
+                break;
+            case Action::Event:
+                emit eventLine(line);
+                break;
+            case Action::Message:
+                emit messageLine(line);
+                break;
+            case Action::Radio:
+                emit radioFrameLine(line);
+                break;
             case Action::SetFlag:
                 setFlag(rule.flag);
                 if (rule.flag == Flag::PasswordError)
@@ -153,7 +163,9 @@ void ModuleLink::HandleAnswerLine(const QByteArray& line) {
                 else if (rule.flag == Flag::PasswordOk)
                     emit statusText(QString());
                 break;
-            case Action::Frame: decodeFrameLine(line); break;
+            case Action::Frame:
+                decodeFrameLine(line);
+                break;
         }
     }
 }
@@ -163,4 +175,19 @@ void ModuleLink::decodeFrameLine(const QByteArray& line) {
     const frame::DecodeResult result =
         frame::decodeHex(digits, m_frameBuffer, frame::ChecksumOrder::ModuleLittleEndian);
     setFlag(result == frame::DecodeResult::Ok ? Flag::FrameReceived : Flag::FrameError);
+}
+
+bool ModuleLink::beginExchange() {
+    if (m_exchangeActive) return false;
+    m_exchangeActive = true;
+    return true;
+}
+
+bool ModuleLink::requestPage(quint16 page, int ticks, std::initializer_list<Flag> alsoWatched) {
+    clearFlags({Flag::FrameReceived, Flag::FrameError});
+    SendCommand(proto::kReadFrame + hex::wordToHex(page));
+    QList<Flag> watched{Flag::PasswordError, Flag::FrameReceived, Flag::FrameError};
+    watched.append(QList<Flag>(alsoWatched));
+    counterWait(m_ticks, ticks, watched);
+    return flag(Flag::FrameReceived);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -43,6 +44,7 @@ enum class Flag {
     FrameReceived,
     FrameError,
     Abort,
+    Stop,  // the user pressed Stop during a transfer
     Count
 };
 
@@ -58,7 +60,9 @@ public:
     bool connected() const { return m_port.connected(); }
 
     // Where the installer code is typed; read at the moment of every authorised send.
-    void setInstallerCodeSource(std::function<QString()> source) { m_codeSource = std::move(source); }
+    void setInstallerCodeSource(std::function<QString()> source) {
+        m_codeSource = std::move(source);
+    }
     QString GetInstallerCode() const;
 
     // Each is a silent no-op while the port is closed; a failed write throws EComPort.
@@ -88,6 +92,19 @@ public:
     // Counter of dial and hang-up (DelayTimer).
     TickCounter& delayCounter() { return m_delay; }
     QTimer& CodeTimer() { return m_codeTimer; }
+    QTimer& DelayTimer() { return m_delay.timer(); }
+    QTimer& Timer1() { return m_ticks.timer(); }
+
+    // Only one exchange with the module's pages runs at a time in the whole program: a second
+    // one started while the first waits is refused before it sends anything.
+    bool beginExchange();
+    void endExchange() { m_exchangeActive = false; }
+    bool exchangeActive() const { return m_exchangeActive; }
+
+    // Asks for a page ("RDFL" + four hex digits) and waits up to `ticks` for the frame, a
+    // password error, or one of `alsoWatched`. True when a valid frame arrived; its page number
+    // is the caller's to check.
+    bool requestPage(quint16 page, int ticks, std::initializer_list<Flag> alsoWatched = {});
 
     const frame::Frame& frameBuffer() const { return m_frameBuffer; }
 
@@ -111,6 +128,7 @@ signals:
     void radioFrameLine(const QByteArray& line);
 
 private:
+    Flag counterWait(TickCounter& counter, int ticks, const QList<Flag>& watched);
     void CodeTimerTimer();
     void decodeFrameLine(const QByteArray& line);
 
@@ -123,4 +141,39 @@ private:
     QTimer m_codeTimer;
     std::function<QString()> m_codeSource;
     QString m_loginVerdict;
+    bool m_exchangeActive = false;
+};
+
+// Stops the keep-alive for the life of a transaction and puts it back as it was.
+class KeepAlivePause {
+public:
+    explicit KeepAlivePause(ModuleLink& link)
+        : m_timer(link.CodeTimer()), m_wasActive(link.CodeTimer().isActive()) {
+        m_timer.stop();
+    }
+    ~KeepAlivePause() {
+        if (m_wasActive) m_timer.start();
+    }
+    KeepAlivePause(const KeepAlivePause&) = delete;
+    KeepAlivePause& operator=(const KeepAlivePause&) = delete;
+
+private:
+    QTimer& m_timer;
+    bool m_wasActive;
+};
+
+// Holds the program's one exchange for a scope; `acquired()` is false when another runs.
+class ExchangeGuard {
+public:
+    explicit ExchangeGuard(ModuleLink& link) : m_link(link), m_acquired(link.beginExchange()) {}
+    ~ExchangeGuard() {
+        if (m_acquired) m_link.endExchange();
+    }
+    bool acquired() const { return m_acquired; }
+    ExchangeGuard(const ExchangeGuard&) = delete;
+    ExchangeGuard& operator=(const ExchangeGuard&) = delete;
+
+private:
+    ModuleLink& m_link;
+    bool m_acquired;
 };

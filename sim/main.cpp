@@ -1,10 +1,12 @@
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "sim/korvantasim.h"
 
@@ -13,6 +15,23 @@ int g_signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char c = 1;
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+int fail(const QString& why) {
+    std::fprintf(stderr, "korvanta-sim: %s\n", qPrintable(why));
+    return 1;
+}
+
+// A whole number option; `fallback` when the option is absent.
+bool intOption(const QCommandLineParser& parser, const QCommandLineOption& option, int fallback,
+               int* value) {
+    if (!parser.isSet(option)) {
+        *value = fallback;
+        return true;
+    }
+    bool ok = false;
+    *value = parser.value(option).toInt(&ok, 10);
+    return ok && *value >= 0;
 }
 }  // namespace
 
@@ -32,17 +51,75 @@ int main(int argc, char** argv) {
                                      QStringLiteral("digits"), QStringLiteral("1234"));
     const QCommandLineOption silentOpt(QStringLiteral("silent"),
                                        QStringLiteral("Answer nothing (a module that is busy)."));
-    parser.addOptions({portOpt, codeOpt, silentOpt});
+    const QCommandLineOption memoryOpt(
+        QStringLiteral("memory"),
+        QStringLiteral("Parameter memory file of 2048 bytes: loaded if it exists, else created "
+                       "with the factory settings; saved after every activation and on exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption dataVersionOpt(QStringLiteral("data-version"),
+                                            QStringLiteral("Data version on the version page."),
+                                            QStringLiteral("text"), QStringLiteral("2"));
+    const QCommandLineOption firmwareOpt(
+        QStringLiteral("firmware"), QStringLiteral("Firmware text on the version page."),
+        QStringLiteral("text"), QStringLiteral("GSM-Korvanta 4.07"));
+    const QCommandLineOption noAnswerOpt(
+        QStringLiteral("no-answer-page"),
+        QStringLiteral("Answer neither reads nor writes of page N."), QStringLiteral("N"));
+    const QCommandLineOption damageOpt(QStringLiteral("damage-page"),
+                                       QStringLiteral("Send page N with a wrong checksum."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption wrongPageOpt(QStringLiteral("wrong-page"),
+                                          QStringLiteral("Send page N numbered N+1."),
+                                          QStringLiteral("N"));
+    const QCommandLineOption pwderrOpt(QStringLiteral("pwderr"),
+                                       QStringLiteral("Answer PWDERR to every command."));
+    const QCommandLineOption noCrcOkOpt(
+        QStringLiteral("no-crcok"),
+        QStringLiteral("Ignore activation: commit nothing, answer nothing."));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"),
+                                      QStringLiteral("Send every answer this many ms late."),
+                                      QStringLiteral("ms"));
+    const QCommandLineOption paceOpt(
+        QStringLiteral("pace"), QStringLiteral("Move bytes at 19200 baud, as a real line does."));
+    parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
+                       noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
+                       paceOpt});
     parser.process(app);
 
+    int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0;
+    if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
+        !intOption(parser, damageOpt, -1, &damagedPage) ||
+        !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
+        !intOption(parser, delayOpt, 0, &delayMs))
+        return fail(QStringLiteral("page numbers and delays are whole numbers from 0"));
+
     KorvantaSim sim;
-    sim.setInstallerCode(parser.value(codeOpt));
+    const QString code = parser.value(codeOpt);
+    sim.setInstallerCode(code);
     sim.setSilent(parser.isSet(silentOpt));
+    sim.setFirmwareText(parser.value(firmwareOpt).toUtf8());
+    sim.setDataVersionText(parser.value(dataVersionOpt).toUtf8());
+    sim.setNoAnswerPage(noAnswerPage);
+    sim.setDamagedPage(damagedPage);
+    sim.setWrongPageNumberPage(wrongPage);
+    sim.setPasswordErrorToAll(parser.isSet(pwderrOpt));
+    sim.setNoCrcOk(parser.isSet(noCrcOkOpt));
+    sim.setAnswerDelayMs(delayMs);
+    sim.setPace(parser.isSet(paceOpt));
+
+    // The memory a module with this installer code would leave the factory with, unless a
+    // file carries one over from an earlier run.
+    sim.setMemory(KorvantaSim::factoryMemory(code));
     QString error;
-    if (!sim.start(parser.value(portOpt), &error)) {
-        std::fprintf(stderr, "korvanta-sim: %s\n", qPrintable(error));
-        return 1;
+    const QString memoryFile = parser.value(memoryOpt);
+    if (!memoryFile.isEmpty()) {
+        const bool loaded = QFileInfo::exists(memoryFile) ? sim.loadMemory(memoryFile, &error)
+                                                          : sim.saveMemory(memoryFile, &error);
+        if (!loaded) return fail(error);
+        sim.setMemoryFile(memoryFile);
     }
+
+    if (!sim.start(parser.value(portOpt), &error)) return fail(error);
 
     // Quit cleanly on Ctrl+C or kill so the COM link is removed.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
@@ -55,5 +132,7 @@ int main(int argc, char** argv) {
 
     std::printf("%s\n", qPrintable(sim.comName()));
     std::fflush(stdout);
-    return app.exec();
+    const int rc = app.exec();
+    if (!memoryFile.isEmpty() && !sim.saveMemory(memoryFile, &error)) return fail(error);
+    return rc;
 }

@@ -130,9 +130,10 @@ private slots:
         m_form->edPWD->setText(QStringLiteral("1234"));
         m_link->CodeTimer().start();
         QVERIFY(!m_link->ModuleLogin());
-        QCOMPARE(m_link->loginVerdict(),
-                 QStringLiteral("A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja "
-                                "újra!"));
+        QCOMPARE(
+            m_link->loginVerdict(),
+            QStringLiteral("A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja "
+                           "újra!"));
         QTest::mouseClick(m_traffic->btAT, Qt::LeftButton);
         runTicks(20);
         QVERIFY(m_sim->receivedLines().isEmpty());
@@ -156,7 +157,8 @@ private slots:
             QFAIL("a port held by another opener was opened again");
         } catch (const EComPort& e) {
             QCOMPARE(e.code(), 1);
-            QVERIFY(e.message().startsWith(QStringLiteral("Unable to open com port (win error code: ")));
+            QVERIFY(e.message().startsWith(
+                QStringLiteral("Unable to open com port (win error code: ")));
         }
     }
 

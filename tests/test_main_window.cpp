@@ -163,17 +163,23 @@ private slots:
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("phone");
-        QTest::newRow("missing file: first entry shown, port unchanged")
-            << QByteArray() << "COM1" << "first" << "";
+        QTest::newRow("missing file: first entry shown, port unchanged") << QByteArray() << "COM1"
+                                                                         << "first"
+                                                                         << "";
         QTest::newRow("unlisted port: no selection")
-            << QByteArray("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM7\r\n") << "COM7" << "" << "";
+            << QByteArray("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM7\r\n") << "COM7"
+            << ""
+            << "";
         QTest::newRow("listed port and phone")
             << QByteArray("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM6\r\n1,0,+3630123\r\n") << "COM6"
-            << "COM6" << "+3630123";
-        QTest::newRow("not a port name becomes COM1")
-            << QByteArray("2,1\r\n0,0,LPT2\r\n") << "COM1" << "COM1 if listed" << "";
-        QTest::newRow("rejected file: defaults")
-            << QByteArray("0,1\r\n0,0,COM6\r\n") << "COM1" << "first" << "";
+            << "COM6"
+            << "+3630123";
+        QTest::newRow("not a port name becomes COM1") << QByteArray("2,1\r\n0,0,LPT2\r\n") << "COM1"
+                                                      << "COM1 if listed"
+                                                      << "";
+        QTest::newRow("rejected file: defaults") << QByteArray("0,1\r\n0,0,COM6\r\n") << "COM1"
+                                                 << "first"
+                                                 << "";
     }
     void setupIniRead() {
         QFETCH(QByteArray, file);

@@ -1,0 +1,53 @@
+#include "config/datafile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "config/configimage.h"
+
+namespace datafile {
+
+namespace {
+const char* const kFileNotFound = "File not found";
+const char* const kPathNotFound = "Path not found";
+const char* const kAccessDenied = "Access denied";
+const char* const kReadBeyondEnd = "Read beyond end of file";
+const char* const kDiskFull = "Disk full";
+
+QString openFailureText(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.dir().exists()) return QString::fromLatin1(kPathNotFound);
+    if (!info.exists()) return QString::fromLatin1(kFileNotFound);
+    return QString::fromLatin1(kAccessDenied);
+}
+}  // namespace
+
+std::optional<QString> open(const QString& path, QByteArray& image) {
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) return openFailureText(path);
+    const QByteArray bytes = file.read(image::kSize);
+    if (bytes.size() < image::kSize) return QString::fromLatin1(kReadBeyondEnd);
+    image = bytes;
+    return std::nullopt;
+}
+
+std::optional<QString> save(const QString& path, const QByteArray& image) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString::fromLatin1(QFileInfo(path).dir().exists() ? kAccessDenied : kPathNotFound);
+    if (file.write(image) != image.size()) {
+        file.cancelWriting();
+        return QString::fromLatin1(kDiskFull);
+    }
+    if (!file.commit()) return QString::fromLatin1(kAccessDenied);
+    return std::nullopt;
+}
+
+QString withDefaultExtension(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + QLatin1String(kExtension);
+}
+
+}  // namespace datafile

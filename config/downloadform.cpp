@@ -1,0 +1,135 @@
+#include "config/downloadform.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "app/dialogs.h"
+#include "config/datafile.h"
+#include "link/modulelink.h"
+
+namespace {
+constexpr int kPanelsPerRow = 4;
+}
+
+TFormDownload::TFormDownload(ModuleLink& link, QWidget* parent)
+    : QWidget(parent), m_transfer(link) {
+    setWindowTitle(QStringLiteral("GSM-Korvanta paraméterbeállítás"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* panels = new QGridLayout;
+    for (int b = 0; b < image::kBlockCount; ++b) {
+        auto* panel = new QLabel(QStringLiteral("Blokk %1").arg(b + 1), this);
+        panel->setObjectName(QStringLiteral("BP%1").arg(b + 1));
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Raised);
+        panel->setMinimumSize(90, 36);
+        panel->setAutoFillBackground(true);
+        BP[b] = panel;
+        panels->addWidget(panel, b / kPanelsPerRow, b % kPanelsPerRow);
+    }
+    setAllPanels(PanelColour::Silver);
+    layout->addLayout(panels);
+
+    auto button = [this](const char* name, const char* caption) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    btOpen = button("btOpen", "Beolvasás fájlból");
+    btSave = button("btSave", "Mentés fájlba");
+    btRead = button("btRead", "<-- Adatok beolvasása a modulból");
+    btWrite = button("btWrite", "--> Adatok áttöltése a modulba");
+    btCompare = button("btCompare", "<--> Adatok összehasonlítása");
+    btEdit = button("btEdit", "Adatok szerkesztése");
+    btStop = button("btStop", "Stop");
+    btClose = button("btClose", "Ablak bezárása");
+
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(btOpen);
+    fileRow->addWidget(btSave);
+    layout->addLayout(fileRow);
+    for (QPushButton* b : {btRead, btWrite, btCompare, btEdit}) layout->addWidget(b);
+    auto* bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(btStop);
+    bottomRow->addStretch();
+    bottomRow->addWidget(btClose);
+    layout->addLayout(bottomRow);
+
+    connect(btRead, &QPushButton::clicked, this, &TFormDownload::btReadClick);
+    connect(btWrite, &QPushButton::clicked, this, &TFormDownload::btWriteClick);
+    connect(btCompare, &QPushButton::clicked, this, &TFormDownload::btCompareClick);
+    connect(btOpen, &QPushButton::clicked, this, &TFormDownload::btOpenClick);
+    connect(btSave, &QPushButton::clicked, this, &TFormDownload::btSaveClick);
+    connect(btEdit, &QPushButton::clicked, this, &TFormDownload::btEditClick);
+    connect(btStop, &QPushButton::clicked, this, &TFormDownload::btStopClick);
+    connect(btClose, &QPushButton::clicked, this, &TFormDownload::btCloseClick);
+
+    connect(&m_transfer, &ConfigTransfer::panelColour, this, &TFormDownload::setPanelColour);
+    connect(&m_transfer, &ConfigTransfer::buttonsEnabled, this,
+            &TFormDownload::setTransferButtonsEnabled);
+    connect(&m_transfer, &ConfigTransfer::message, this,
+            [](const QString& text) { dialogs().message(text); });
+    adjustSize();
+}
+
+QColor TFormDownload::panelColour(int block) const {
+    return BP[block]->palette().color(QPalette::Window);
+}
+
+void TFormDownload::setPanelColour(int block, PanelColour colour) {
+    QPalette p = BP[block]->palette();
+    const QColor rgb = panelRgb(colour);
+    p.setColor(QPalette::Window, rgb);
+    // Dark panels need light text to stay readable.
+    p.setColor(QPalette::WindowText, rgb.lightness() < 100 ? Qt::white : Qt::black);
+    BP[block]->setPalette(p);
+}
+
+void TFormDownload::setAllPanels(PanelColour colour) {
+    for (int b = 0; b < image::kBlockCount; ++b) setPanelColour(b, colour);
+}
+
+void TFormDownload::setTransferButtonsEnabled(bool enabled) {
+    for (QPushButton* b : {btOpen, btSave, btRead, btWrite, btCompare, btEdit, btClose})
+        b->setEnabled(enabled);
+}
+
+void TFormDownload::btReadClick() {
+    reportComErrors([this] { m_transfer.read(); });
+}
+
+void TFormDownload::btWriteClick() {
+    reportComErrors([this] { m_transfer.write(); });
+}
+
+void TFormDownload::btCompareClick() {
+    reportComErrors([this] { m_transfer.compare(); });
+}
+
+void TFormDownload::btStopClick() { m_transfer.requestStop(); }
+
+void TFormDownload::btOpenClick() {
+    setAllPanels(PanelColour::Silver);
+    const QString path = dialogs().openFileName(QString::fromUtf8(datafile::kFilter),
+                                                QString::fromUtf8(datafile::kInitialName));
+    if (path.isEmpty()) return;
+    if (const auto error = datafile::open(path, ConfigImage())) {
+        dialogs().message(*error);
+        return;
+    }
+    setAllPanels(PanelColour::Green);
+}
+
+void TFormDownload::btSaveClick() {
+    const QString path = dialogs().saveFileName(QString::fromUtf8(datafile::kFilter),
+                                                QString::fromUtf8(datafile::kInitialName));
+    if (path.isEmpty()) return;
+    if (const auto error = datafile::save(datafile::withDefaultExtension(path), ConfigImage()))
+        dialogs().message(*error);
+}
+
+void TFormDownload::btEditClick() {
+    if (onEdit) onEdit();
+}

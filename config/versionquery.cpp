@@ -1,0 +1,57 @@
+#include "config/versionquery.h"
+
+#include "link/modulelink.h"
+#include "link/protocol.h"
+#include "link/textcodec.h"
+#include "link/texts.h"
+
+namespace {
+constexpr int kTextFirst = 0;
+constexpr int kFieldLength = 33;
+constexpr int kDigitsFirst = 32;
+const char* const kQueryRunning = "Programverzió lekérdezése...";
+const char* const kQueryFailed = "Leolvasás sikertelen.";
+
+QByteArray zeroEndedField(const frame::Frame& page, int first) {
+    QByteArray out;
+    for (int i = first; i < first + kFieldLength && page[i] != 0; ++i) out.append(char(page[i]));
+    return out;
+}
+}  // namespace
+
+VersionPage parseVersionPage(const frame::Frame& page) {
+    VersionPage v;
+    v.firmwareText = zeroEndedField(page, kTextFirst);
+    // A leading "0" makes an empty field read as 0; a field that is no number reads as 0 too.
+    bool ok = false;
+    const int value = (QByteArray("0") + zeroEndedField(page, kDigitsFirst)).toInt(&ok, 10);
+    v.dataVersion = ok ? value : 0;
+    return v;
+}
+
+QString runVersionQuery(ModuleLink& link) {
+    if (!link.connected()) return QString::fromUtf8(texts::kNoSerial);
+    KeepAlivePause pause(link);
+    link.setStatusText(QString::fromUtf8(kQueryRunning));
+    QString result;
+    bool ok = false;
+    if (!link.ModuleLogin()) {
+        result = link.loginVerdict();
+    } else if (link.requestPage(kVersionPage, proto::kPageReadTicks)) {
+        const VersionPage v = parseVersionPage(link.frameBuffer());
+        link.DataVer = v.dataVersion;
+        result = QStringLiteral("Programverzió: ") + fromModuleText(v.firmwareText) +
+                 QStringLiteral("       (DataVer=%1)").arg(link.DataVer);
+        ok = true;
+    }
+    link.setStatusText(ok ? QString() : QString::fromUtf8(kQueryFailed));
+    return result;
+}
+
+QString dataVersionMismatchText(int moduleDataVer) {
+    return QStringLiteral(
+               "Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora program szükséges!   "
+               "(KorvantaDataVer=%1 , TelvoraDataVer=%2)")
+        .arg(moduleDataVer)
+        .arg(TelvoraDataVer);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include "config/pageframe.h"
+
+class ModuleLink;
+
+// The only data version whose memory layout this program understands.
+constexpr int TelvoraDataVer = 2;
+constexpr quint16 kVersionPage = 0xFFFF;
+
+struct VersionPage {
+    QByteArray firmwareText;  // bytes 0..32 up to the first zero byte
+    int dataVersion = 0;      // the digits from byte 32 on; 0 when empty or not a number
+};
+
+// The two fields share byte 32: a 33-character firmware text ends on the first digit.
+VersionPage parseVersionPage(const frame::Frame& page);
+
+// Asks the module for its firmware text and data version. Returns the text to show (empty
+// when the page did not arrive); sets DataVer on success and the status bar as it goes. The
+// keep-alive is paused for the query and left as it was before.
+QString runVersionQuery(ModuleLink& link);
+
+// Shown when a transfer meets a module whose data version is not ours.
+QString dataVersionMismatchText(int moduleDataVer);

@@ -1,0 +1,214 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "config/configimage.h"
+#include "config/datafile.h"
+#include "config/pageframe.h"
+#include "config/versionquery.h"
+
+Q_DECLARE_METATYPE(frame::ChecksumOrder)
+
+class TestConfigCore : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) return {};
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray pattern(int size, int seed = 0) {
+        QByteArray out(size, '\0');
+        for (int i = 0; i < size; ++i) out[i] = char((i * 7 + seed) & 0xFF);
+        return out;
+    }
+
+private slots:
+    void checksumByteOrder_data() {
+        QTest::addColumn<frame::ChecksumOrder>("order");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("PC: most significant first")
+            << frame::ChecksumOrder::PcBigEndian << QByteArray("\x00\x00\x7F\x80", 4);
+        QTest::newRow("module: least significant first")
+            << frame::ChecksumOrder::ModuleLittleEndian << QByteArray("\x80\x7F\x00\x00", 4);
+    }
+    void checksumByteOrder() {
+        QFETCH(frame::ChecksumOrder, order);
+        QFETCH(QByteArray, stored);
+        // 266 zero bytes: the sum of 0 XOR i over the data is 0 + 1 + ... + 255 = 32640.
+        const frame::Frame f = frame::build(QByteArray(), 0, order);
+        QCOMPARE(frame::checksum(f), 32640u);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(f.data()) + 266, 4), stored);
+    }
+
+    void frameRoundTripAndWrongOrder() {
+        const QByteArray data = pattern(256, 3);
+        const frame::Frame sent = frame::build(data, 0x1234, frame::ChecksumOrder::PcBigEndian,
+                                               QByteArray("\x01\x02", 2));
+        const QByteArray digits = frame::toHex(sent);
+        QCOMPARE(digits.size(), 540);
+        QCOMPARE(digits, digits.toUpper());
+        QCOMPARE(digits.mid(528, 4), QByteArray("1234"));  // page number, high byte first
+
+        frame::Frame got{};
+        QCOMPARE(frame::decodeHex(digits, got, frame::ChecksumOrder::PcBigEndian),
+                 frame::DecodeResult::Ok);
+        QCOMPARE(frame::data(got), data);
+        QCOMPARE(frame::pageNumber(got), quint16(0x1234));
+        QCOMPARE(got[257], quint8(2));
+        // The same frame read as a module frame fails its checksum.
+        QCOMPARE(frame::decodeHex(digits, got, frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::BadChecksum);
+    }
+
+    void checksumWrapsAt32Bits() {
+        frame::Frame f{};
+        f.fill(0xFF);
+        // 256 bytes of 0xFF XOR i sum to 32640, plus 10 bytes of 255: no overflow here, but the
+        // sum must be unsigned 32-bit arithmetic on bytes, not on signed chars.
+        QCOMPARE(frame::checksum(f), 32640u + 2550u);
+    }
+
+    void exceptedOffsets_data() {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("excepted");
+        for (int i = 0; i <= 12; ++i)
+            QTest::addRow("block 0 offset %d (first user)", i) << 0 << i << true;
+        const int compared[] = {13, 14, 24, 28, 178, 179, 183, 184, 185, 190, 255};
+        for (int i : compared) QTest::addRow("block 0 offset %d", i) << 0 << i << false;
+        const int excepted[] = {25, 26, 27, 175, 176, 177, 180, 181, 182};
+        for (int i : excepted) QTest::addRow("block 0 offset %d", i) << 0 << i << true;
+        QTest::newRow("block 1 offset 0 is compared") << 1 << 0 << false;
+        QTest::newRow("block 1 offset 180 is compared") << 1 << 180 << false;
+    }
+    void exceptedOffsets() {
+        QFETCH(int, block);
+        QFETCH(int, offset);
+        QFETCH(bool, excepted);
+        QCOMPARE(image::isExceptedOffset(block, offset), excepted);
+    }
+
+    void exceptedOffsetsCount() {
+        int count = 0;
+        for (int i = 0; i < 256; ++i) count += image::isExceptedOffset(0, i) ? 1 : 0;
+        QCOMPARE(count, 49);
+    }
+
+    void firstDifferenceSkipsExcepted() {
+        const QByteArray a = pattern(256);
+        QByteArray b = a;
+        b[0] = 'x';
+        b[181] = 'y';
+        QCOMPARE(image::firstDifference(0, a, b), -1);
+        QCOMPARE(image::firstDifference(1, a, b), 0);
+        b[183] = 'z';
+        QCOMPARE(image::firstDifference(0, a, b), 183);
+    }
+
+    void versionPage_data() {
+        QTest::addColumn<QByteArray>("text");    // bytes from 0
+        QTest::addColumn<QByteArray>("digits");  // bytes from 32 (written after the text)
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<int>("dataVersion");
+        QTest::newRow("ordinary") << QByteArray("GSM-Korvanta 4.07") << QByteArray("2")
+                                  << QByteArray("GSM-Korvanta 4.07") << 2;
+        QTest::newRow("leading zero")
+            << QByteArray("v") << QByteArray("02") << QByteArray("v") << 2;
+        QTest::newRow("empty field") << QByteArray("v") << QByteArray() << QByteArray("v") << 0;
+        QTest::newRow("not a number")
+            << QByteArray("v") << QByteArray("x2") << QByteArray("v") << 0;
+        // 33 characters: the last one is byte 32, also the first digit.
+        QTest::newRow("33-character text")
+            << QByteArray(32, 'A') + "3" << QByteArray() << QByteArray(32, 'A') + "3" << 3;
+    }
+    void versionPage() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, digits);
+        QFETCH(QByteArray, shown);
+        QFETCH(int, dataVersion);
+        QByteArray data(256, '\0');
+        data.replace(0, text.size(), text);
+        if (!digits.isEmpty()) data.replace(32, digits.size(), digits);
+        const VersionPage v =
+            parseVersionPage(frame::build(data, 0xFFFF, frame::ChecksumOrder::ModuleLittleEndian));
+        QCOMPARE(v.firmwareText, shown);
+        QCOMPARE(v.dataVersion, dataVersion);
+    }
+
+    void mismatchText() {
+        QCOMPARE(dataVersionMismatchText(-1),
+                 QStringLiteral("Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora "
+                                "program szükséges!   (KorvantaDataVer=-1 , TelvoraDataVer=2)"));
+    }
+
+    void dataFileOpen_data() {
+        QTest::addColumn<int>("size");  // -1: no file
+        QTest::addColumn<QString>("error");
+        QTest::newRow("exactly 2048") << 2048 << QString();
+        QTest::newRow("2049: last byte ignored") << 2049 << QString();
+        QTest::newRow("2047: too short") << 2047 << "Read beyond end of file";
+        QTest::newRow("empty") << 0 << "Read beyond end of file";
+        QTest::newRow("missing") << -1 << "File not found";
+    }
+    void dataFileOpen() {
+        QFETCH(int, size);
+        QFETCH(QString, error);
+        const QByteArray content = pattern(qMax(size, 0), 11);
+        const QString path = size < 0 ? m_dir.filePath(QStringLiteral("none.KD2"))
+                                      : writeFile(QStringLiteral("f%1.KD2").arg(size), content);
+        const QByteArray before = pattern(2048, 5);
+        QByteArray image = before;
+        const auto result = datafile::open(path, image);
+        QCOMPARE(result.value_or(QString()), error);
+        // A failed open changes nothing at all, not even the bytes the file did have.
+        QCOMPARE(image, error.isEmpty() ? content.left(2048) : before);
+    }
+
+    void dataFileOtherErrors() {
+        QByteArray image(2048, 'a');
+        QCOMPARE(datafile::open(m_dir.filePath("no/such/dir/x.KD2"), image).value_or(QString()),
+                 QStringLiteral("Path not found"));
+        QCOMPARE(datafile::open(m_dir.path(), image).value_or(QString()),
+                 QStringLiteral("Access denied"));
+        QCOMPARE(datafile::save(m_dir.filePath("no/such/dir/x.KD2"), image).value_or(QString()),
+                 QStringLiteral("Path not found"));
+        QCOMPARE(image, QByteArray(2048, 'a'));
+    }
+
+    void dataFileSaveRoundTripAndReplace() {
+        const QString path = m_dir.filePath(QStringLiteral("site.KD2"));
+        QVERIFY(!datafile::save(path, pattern(2048, 1)));
+        QVERIFY(!datafile::save(path, pattern(2048, 2)));  // replaced without asking
+        QCOMPARE(QFileInfo(path).size(), 2048);
+        QByteArray image(2048, '\0');
+        QVERIFY(!datafile::open(path, image));
+        QCOMPARE(image, pattern(2048, 2));
+        // Nothing but the file itself is left behind.
+        QCOMPARE(QDir(m_dir.path()).entryList({"site*"}, QDir::Files).size(), 1);
+    }
+
+    void defaultExtension_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("none given") << "/tmp/site"
+                                    << "/tmp/site.KD2";
+        QTest::newRow("own extension kept") << "/tmp/site.kd2"
+                                            << "/tmp/site.kd2";
+        QTest::newRow("other extension kept") << "/tmp/site.bak"
+                                              << "/tmp/site.bak";
+    }
+    void defaultExtension() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(datafile::withDefaultExtension(typed), saved);
+    }
+};
+
+QTEST_MAIN(TestConfigCore)
+#include "test_config_core.moc"

@@ -1,0 +1,368 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "app/mainform.h"
+#include "config/downloadform.h"
+#include "link/modulelink.h"
+#include "link/portnames.h"
+#include "link/timing.h"
+#include "sim/korvantasim.h"
+#include "support/scripteddialogs.h"
+
+// Reading, writing and comparing the parameter memory, and the version query, through the
+// real windows and port layer against the simulated module.
+class TestTransferE2e : public QObject {
+    Q_OBJECT
+
+    using Setup = std::function<void(KorvantaSim&, TFormDownload&)>;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<KorvantaSim> m_sim;
+    std::unique_ptr<ModuleLink> m_link;
+    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<TFormDownload> m_download;
+
+    static QByteArray randomImage(quint32 seed) {
+        QRandomGenerator rng(seed);
+        QByteArray out(2048, '\0');
+        for (char& c : out) c = char(rng.bounded(256));
+        return out;
+    }
+    QString colours() const {
+        // One letter a panel: S silver, W white, Y yellow, G green, R red.
+        QString out;
+        for (int b = 0; b < 8; ++b) {
+            const QColor c = m_download->panelColour(b);
+            for (PanelColour p : {PanelColour::Silver, PanelColour::White, PanelColour::Yellow,
+                                  PanelColour::Green, PanelColour::Red})
+                if (c == panelRgb(p)) out += QStringLiteral("SWYGR").at(int(p));
+        }
+        return out;
+    }
+    QList<QByteArray> commandsSent() const {
+        // Commands without the frame digits, which are long and checked elsewhere.
+        QList<QByteArray> out;
+        for (const QByteArray& l : m_sim->receivedLines())
+            out.append(l.size() == 540 ? QByteArray("<frame>") : l);
+        return out;
+    }
+    void press(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    // The first time the simulator receives `line`, run `action` (inside the program's wait).
+    void onLine(const QByteArray& line, std::function<void()> action) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(m_sim.get(), &KorvantaSim::lineReceived, this,
+                              [line, action, connection](const QByteArray& got) {
+                                  if (got != line) return;
+                                  QObject::disconnect(*connection);
+                                  action();
+                              });
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        setTimings({5, 25, 40, 5});
+        QDir(portsFolder()).removeRecursively();
+    }
+
+    void init() {
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_sim = std::make_unique<KorvantaSim>();
+        QVERIFY(m_sim->start(QStringLiteral("COM88")));
+        m_sim->setMemory(randomImage(7));
+        m_link = std::make_unique<ModuleLink>();
+        m_form = std::make_unique<TForm1>(*m_link, m_dir.filePath(QStringLiteral("setup.ini")));
+        m_download = std::make_unique<TFormDownload>(*m_link);
+        m_form->edPWD->setText(QStringLiteral("1234"));
+        m_link->ComPort1().setPort(m_sim->comName());
+        press(m_form->btConnect);
+        QVERIFY(m_link->connected());
+        // The keep-alive stays on: a transfer must keep it quiet while it runs.
+        QVERIFY(m_link->CodeTimer().isActive());
+    }
+
+    void cleanup() {
+        m_download.reset();
+        m_form.reset();
+        m_link.reset();
+        m_sim.reset();
+        m_dialogs.reset();
+    }
+
+    void readGivesTheModulesMemory() {
+        // The version check inside the transfer must not restart the keep-alive: an "RPWD"
+        // between the blocks would be answered in the middle of the read.
+        bool keepAliveDuringBlocks = true;
+        onLine("RDFL0000", [&] { keepAliveDuringBlocks = m_link->CodeTimer().isActive(); });
+        press(m_download->btRead);
+        QVERIFY(!keepAliveDuringBlocks);
+        QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QCOMPARE(m_download->ConfigImage(), m_sim->memory());
+        QCOMPARE(commandsSent(),
+                 (QList<QByteArray>{"RPWDEDCB00", "RPWDEDCB00", "RDFLFFFF", "RDFL0000", "RDFL0001",
+                                    "RDFL0002", "RDFL0003", "RDFL0004", "RDFL0005", "RDFL0006",
+                                    "RDFL0007"}));
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_download->btRead->isEnabled());
+        QVERIFY(m_link->CodeTimer().isActive());
+    }
+
+    void writeLeavesTheImageInTheModule() {
+        const QByteArray before = m_sim->memory();
+        m_download->ConfigImage() = randomImage(99);
+        // A keep-alive sent between "WRFL" and its frame would spoil the frame.
+        bool keepAliveDuringBlocks = true;
+        onLine("WRFL", [&] { keepAliveDuringBlocks = m_link->CodeTimer().isActive(); });
+        press(m_download->btWrite);
+        QVERIFY(!keepAliveDuringBlocks);
+        QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QCOMPARE(m_sim->memory(), m_download->ConfigImage());
+        QVERIFY(m_sim->memory() != before);
+        QCOMPARE(m_sim->activationCount(), 1);
+        QList<QByteArray> expected{"RPWDEDCB00", "RPWDEDCB00", "RDFLFFFF"};
+        for (int b = 0; b < 8; ++b)
+            expected << "WRFL"
+                     << "<frame>";
+        expected << "WRACT";
+        QCOMPARE(commandsSent(), expected);
+        // The frames carry upper-case digits only.
+        for (const QByteArray& l : m_sim->receivedLines()) QCOMPARE(l, l.toUpper());
+    }
+
+    void compare_data() {
+        QTest::addColumn<QList<int>>("changedOffsets");
+        QTest::addColumn<QString>("panels");
+        QTest::newRow("equal") << QList<int>{} << "GGGGGGGG";
+        QTest::newRow("only codes and first name differ")
+            << QList<int>{0, 9, 10, 12, 25, 177, 180, 182} << "GGGGGGGG";
+        QTest::newRow("offset 183 differs") << QList<int>{183} << "RYYYYYYY";
+        QTest::newRow("block 4 differs") << QList<int>{4 * 256 + 200} << "GGGGRYYY";
+        QTest::newRow("last byte differs") << QList<int>{2047} << "GGGGGGGR";
+    }
+    void compare() {
+        QFETCH(QList<int>, changedOffsets);
+        QFETCH(QString, panels);
+        QByteArray image = m_sim->memory();
+        for (int i : changedOffsets) image[i] = char(image[i] ^ 0x5A);
+        m_download->ConfigImage() = image;
+        press(m_download->btCompare);
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_download->ConfigImage(), image);
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void failures_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QString>("panels");
+        QTest::addColumn<QString>("message");
+        const QString noAnswer =
+            "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
+        const QString mismatch3 =
+            "Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora program szükséges!   "
+            "(KorvantaDataVer=3 , TelvoraDataVer=2)";
+        const QString mismatchMissing =
+            "Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora program szükséges!   "
+            "(KorvantaDataVer=-1 , TelvoraDataVer=2)";
+        for (const char* op : {"read", "write", "compare"}) {
+            const QString start = QString(op) == "compare" ? "YYYYYYYY" : "WWWWWWWW";
+            QTest::addRow("%s: not connected", op)
+                << op << Setup([](KorvantaSim&, TFormDownload& d) {
+                       d.setAllPanels(PanelColour::Silver);
+                   })
+                << "SSSSSSSS"
+                << " Nincs soros kapcsolat.";
+            QTest::addRow("%s: login refused", op)
+                << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setInstallerCode("9999"); })
+                << "RRRRRRRR"
+                << " Hibás telepítői azonosító!";
+            QTest::addRow("%s: no answer", op)
+                << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setSilent(true); })
+                << "RRRRRRRR" << noAnswer;
+            QTest::addRow("%s: password error to everything", op)
+                << op
+                << Setup([](KorvantaSim& s, TFormDownload&) { s.setPasswordErrorToAll(true); })
+                << "RRRRRRRR"
+                << " Hibás telepítői azonosító!";
+            QTest::addRow("%s: other data version", op)
+                << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setDataVersionText("3"); })
+                << start << mismatch3;
+            QTest::addRow("%s: version page missing", op)
+                << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoAnswerPage(0xFFFF); })
+                << start << mismatchMissing;
+        }
+        auto page = [](void (KorvantaSim::*fault)(int), int n) {
+            return Setup([fault, n](KorvantaSim& s, TFormDownload&) { (s.*fault)(n); });
+        };
+        QTest::newRow("read: block 3 missing")
+            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR"
+            << "";
+        QTest::newRow("read: block 1 damaged")
+            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR"
+            << "";
+        QTest::newRow("read: wrong page number")
+            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR"
+            << "";
+        QTest::newRow("write: block 4 not acknowledged")
+            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW"
+            << "";
+        QTest::newRow("write: no CRCOK")
+            << "write" << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoCrcOk(true); })
+            << "RRRRRRRR"
+            << "";
+        QTest::newRow("compare: block 6 missing")
+            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY"
+            << "";
+        QTest::newRow("compare: block 2 damaged")
+            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY"
+            << "";
+    }
+    void failures() {
+        QFETCH(QString, op);
+        QFETCH(Setup, setup);
+        QFETCH(QString, panels);
+        QFETCH(QString, message);
+        // A compare needs an image that agrees with the module up to the failing block.
+        const QByteArray image = op == "compare" ? m_sim->memory() : randomImage(5);
+        m_download->ConfigImage() = image;
+        const QByteArray moduleBefore = m_sim->memory();
+        const bool offline = message == " Nincs soros kapcsolat.";
+        setup(*m_sim, *m_download);
+        m_download->ConfigImage() = image;
+        if (offline) press(m_form->btDisconnect);
+        m_sim->clearReceived();
+
+        QPushButton* button = op == "read"    ? m_download->btRead
+                              : op == "write" ? m_download->btWrite
+                                              : m_download->btCompare;
+        press(button);
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_dialogs->messages, message.isEmpty() ? QStringList() : QStringList{message});
+        // Whatever failed, the PC's copy is as it was and the module activated nothing.
+        QCOMPARE(m_download->ConfigImage(), image);
+        QCOMPARE(m_sim->memory(), moduleBefore);
+        QVERIFY(!m_sim->receivedLines().contains("WRACT") || op == "write");
+        if (panels.contains('W') && op == "write")
+            QVERIFY(!m_sim->receivedLines().contains("WRACT"));
+        if (offline) QVERIFY(m_sim->receivedLines().isEmpty());
+        QVERIFY(button->isEnabled());
+        QCOMPARE(m_link->CodeTimer().isActive(), true);
+    }
+
+    void stop_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QByteArray>("stopAt");
+        QTest::addColumn<QString>("panels");
+        QTest::newRow("read") << "read" << QByteArray("RDFL0002") << "GGWWWWWW";
+        QTest::newRow("compare") << "compare" << QByteArray("RDFL0005") << "GGGGGYYY";
+        QTest::newRow("write") << "write" << QByteArray("WRFL") << "WWWWWWWW";
+    }
+    void stop() {
+        QFETCH(QString, op);
+        QFETCH(QByteArray, stopAt);
+        QFETCH(QString, panels);
+        const QByteArray image = m_sim->memory();
+        m_download->ConfigImage() = image;
+        m_download->ConfigImage()[1600] = char(~image[1600]);  // in "Blokk 7", beyond every stop
+        const QByteArray ours = m_download->ConfigImage();
+        m_sim->setAnswerDelayMs(1);  // Stop lands while the program waits for the answer
+        onLine(stopAt, [this] { press(m_download->btStop); });
+        QVERIFY(m_download->btStop->isEnabled());
+        press(op == "read"    ? m_download->btRead
+              : op == "write" ? m_download->btWrite
+                              : m_download->btCompare);
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_download->ConfigImage(), ours);
+        QCOMPARE(m_sim->memory(), image);
+        QVERIFY(!m_sim->receivedLines().contains("WRACT"));
+        const QByteArray last = m_sim->receivedLines().last();
+        QVERIFY2(last == stopAt || last.size() == 540, last.constData());
+        // A later transfer runs normally.
+        press(m_download->btRead);
+        QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+    }
+
+    void versionButton_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("dataVer");
+        QTest::newRow("ordinary") << Setup([](KorvantaSim& s, TFormDownload&) {
+            s.setFirmwareText("GSM-Korvanta 4.07");
+        }) << QStringList{"Programverzió: GSM-Korvanta 4.07       (DataVer=2)"}
+                                  << "" << 2;
+        QTest::newRow("33-character text") << Setup([](KorvantaSim& s, TFormDownload&) {
+            s.setFirmwareText(QByteArray(32, 'K') + "5");
+        }) << QStringList{"Programverzió: " + QString(32, 'K') + "5       (DataVer=5)"}
+                                           << "" << 5;
+        QTest::newRow("empty data version") << Setup([](KorvantaSim& s, TFormDownload&) {
+            s.setFirmwareText("v");
+            s.setDataVersionText("");
+        }) << QStringList{"Programverzió: v       (DataVer=0)"}
+                                            << "" << 0;
+        QTest::newRow("wrong code")
+            << Setup([](KorvantaSim& s, TFormDownload&) { s.setInstallerCode("1111"); })
+            << QStringList{" Hibás telepítői azonosító!"} << "Leolvasás sikertelen." << 77;
+        QTest::newRow("page missing: no message")
+            << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoAnswerPage(0xFFFF); })
+            << QStringList{} << "Leolvasás sikertelen." << 77;
+    }
+    void versionButton() {
+        QFETCH(Setup, setup);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, status);
+        QFETCH(int, dataVer);
+        setup(*m_sim, *m_download);
+        m_link->DataVer = 77;
+        press(m_form->btAskVersion);
+        QCOMPARE(m_dialogs->messages, messages);
+        QCOMPARE(m_form->statusText(), status);
+        QCOMPARE(m_link->DataVer, dataVer);
+        QVERIFY(m_form->btAskVersion->isEnabled());
+        QVERIFY(m_link->CodeTimer().isActive());
+    }
+
+    void versionPasswordErrorEndsTheWaitAtOnce() {
+        onLine("RDFLFFFF", [this] { m_sim->setPasswordErrorToAll(true); });
+        QElapsedTimer t;
+        t.start();
+        press(m_form->btAskVersion);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(m_form->statusText(), QStringLiteral("Leolvasás sikertelen."));
+        // The page wait is 50 ticks of 5 ms; the answer ended it long before.
+        QVERIFY(t.elapsed() < 200);
+    }
+
+    void versionWhileClosedTouchesNothing() {
+        press(m_form->btDisconnect);
+        m_link->CodeTimer().stop();
+        press(m_form->btAskVersion);
+        QCOMPARE(m_dialogs->messages, QStringList{" Nincs soros kapcsolat."});
+        QCOMPARE(m_form->statusText(), QStringLiteral(" Nincs soros kapcsolat."));
+        QVERIFY(!m_link->CodeTimer().isActive());
+    }
+
+    void secondExchangeIsRefusedWhileOneWaits() {
+        // The version button pressed while a read waits for a block sends nothing.
+        int linesWhenPressed = -1;
+        onLine("RDFL0003", [&] {
+            linesWhenPressed = int(m_sim->receivedLines().size());
+            press(m_form->btAskVersion);
+        });
+        press(m_download->btRead);
+        QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QCOMPARE(m_sim->receivedLines().size(), 11);
+        QVERIFY(linesWhenPressed > 0);
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTransferE2e)
+#include "test_transfer_e2e.moc"
