@@ -1,15 +1,9 @@
 #include <QApplication>
 #include <QScreen>
 
-#include "app/mainform.h"
+#include "app/appwindows.h"
 #include "app/qtdialogs.h"
-#include "app/serialform.h"
-#include "config/downloadform.h"
-#include "link/modulelink.h"
-
-namespace {
-constexpr int kDataVersion = 2;
-}
+#include "config/versionquery.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -18,17 +12,9 @@ int main(int argc, char** argv) {
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);
 
-    ModuleLink link;
-    TForm1 mainForm(link);
-    TSerialForm serialForm(link);
-    mainForm.setTrafficWindow(&serialForm);
-    TFormDownload downloadForm(link);
-    mainForm.onParameterSetting = [&] {
-        downloadForm.show();
-        downloadForm.raise();
-        downloadForm.activateWindow();
-    };
-    mainForm.setWindowTitle(QStringLiteral("GSM-Korvanta  v1.22 (dv.%1)").arg(kDataVersion));
+    TelvoraWindows windows;
+    TForm1& mainForm = windows.mainForm;
+    mainForm.setWindowTitle(QStringLiteral("GSM-Korvanta  v1.22 (dv.%1)").arg(TelvoraDataVer));
 
     // Closing the main window ends the program, whatever other window is still open.
     app.setQuitOnLastWindowClosed(false);

@@ -5,11 +5,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
+#include <functional>
 
+#include "config/transfer.h"
 #include "link/modulelink.h"
 #include "sim/korvantasim.h"
 
 namespace {
+
+constexpr double kLineBytesPerSecond = 19200.0 / 10.0;  // 8N1: ten bits a byte
 
 double processCpuSeconds() {
     timespec ts{};
@@ -17,21 +21,40 @@ double processCpuSeconds() {
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// A login that gets no answer waits its full 3 seconds; an idle wait should cost no CPU.
-void benchIdleWait(KorvantaSim& sim) {
-    ModuleLink link;
-    link.CodeTimer().stop();
-    link.ComPort1().setPort(sim.comName());
-    link.ComPort1().open();
-    sim.setSilent(true);
+struct Measure {
+    double wallS;
+    double cpuS;
+};
+
+Measure measure(const std::function<void()>& work) {
     const double cpu0 = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    link.ModuleLogin();
-    const double wallS = double(wall.nsecsElapsed()) / 1e9;
-    const double cpuS = processCpuSeconds() - cpu0;
-    std::printf("wait cpu_per_wall=%.4f\n", cpuS / wallS);
+    work();
+    return {double(wall.nsecsElapsed()) / 1e9, processCpuSeconds() - cpu0};
+}
+
+// A login that gets no answer waits its full 3 seconds; an idle wait should cost no CPU.
+void benchIdleWait(KorvantaSim& sim, ModuleLink& link) {
+    sim.setSilent(true);
+    const Measure m = measure([&] { link.ModuleLogin(); });
+    std::printf("wait cpu_per_wall=%.4f\n", m.cpuS / m.wallS);
     sim.setSilent(false);
+}
+
+// A whole transfer at the line's pace, against the time its bytes need on the line. The
+// exchange is half duplex (each answer follows its command), so the bytes add up.
+void benchPacedTransfer(const char* name, KorvantaSim& sim, ConfigTransfer& transfer,
+                        ConfigTransfer::Outcome (ConfigTransfer::*op)()) {
+    sim.setPace(true);
+    sim.resetByteCounts();
+    ConfigTransfer::Outcome outcome{};
+    const Measure m = measure([&] { outcome = (transfer.*op)(); });
+    const double wireS = double(sim.bytesReceived() + sim.bytesSent()) / kLineBytesPerSecond;
+    std::printf("%s wire_s=%.3f wall_s=%.3f ratio=%.3f cpu_s=%.3f%s\n", name, wireS, m.wallS,
+                m.wallS / wireS, m.cpuS,
+                outcome == ConfigTransfer::Outcome::Done ? "" : " (transfer failed)");
+    sim.setPace(false);
 }
 
 }  // namespace
@@ -44,6 +67,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "telvora-bench: %s\n", qPrintable(error));
         return 1;
     }
-    benchIdleWait(sim);
+    ModuleLink link;
+    link.CodeTimer().stop();
+    link.setInstallerCodeSource([] { return QStringLiteral("1234"); });
+    link.ComPort1().setPort(sim.comName());
+    link.ComPort1().open();
+    ConfigTransfer transfer(link);
+
+    benchIdleWait(sim, link);
+    benchPacedTransfer("read", sim, transfer, &ConfigTransfer::read);
+    benchPacedTransfer("write", sim, transfer, &ConfigTransfer::write);
+    benchPacedTransfer("compare", sim, transfer, &ConfigTransfer::compare);
+
+    int done = 0;
+    const Measure m = measure([&] {
+        for (int i = 0; i < 100; ++i) done += transfer.read() == ConfigTransfer::Outcome::Done;
+    });
+    std::printf("read_unpaced_100 wall_s=%.3f cpu_s=%.3f reads_ok=%d\n", m.wallS, m.cpuS, done);
     return 0;
 }

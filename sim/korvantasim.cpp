@@ -295,6 +295,7 @@ void KorvantaSim::onReadable() {
     while (true) {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n <= 0) break;
+        m_bytesIn += n;
         const double nowNs = double(m_clock.nsecsElapsed());
         for (ssize_t i = 0; i < n; ++i) {
             const char c = buf[i];
@@ -476,6 +477,7 @@ void KorvantaSim::flushOut() {
     while (!m_out.isEmpty() && m_master >= 0) {
         const ssize_t n = ::write(m_master, m_out.constData(), size_t(m_out.size()));
         if (n <= 0) break;
+        m_bytesOut += n;
         m_out.remove(0, int(n));
     }
     if (m_writeNotifier) m_writeNotifier->setEnabled(!m_out.isEmpty());

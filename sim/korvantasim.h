@@ -82,10 +82,17 @@ public:
     void setPace(bool on);
     bool pace() const { return m_pace; }
 
+    // Bytes that crossed the line in each direction since start (or the last reset).
+    qint64 bytesReceived() const { return m_bytesIn; }
+    qint64 bytesSent() const { return m_bytesOut; }
+    void resetByteCounts() { m_bytesIn = m_bytesOut = 0; }
+
 signals:
     void lineReceived(const QByteArray& line);
 
 private:
+    qint64 m_bytesIn = 0;
+    qint64 m_bytesOut = 0;
     struct InboundLine {
         double dueNs;  // when the line's last byte has crossed the paced line
         QByteArray line;

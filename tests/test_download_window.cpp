@@ -3,6 +3,7 @@
 #include <QTest>
 #include <memory>
 
+#include "app/appwindows.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
 #include "support/memoryserial.h"
@@ -137,6 +138,18 @@ private slots:
         m_form->onEdit = [&] { ++runs; };
         press(m_form->btEdit);
         QCOMPARE(runs, 1);
+    }
+
+    void mainWindowShowsItNotModal() {
+        QTemporaryDir dir;
+        TelvoraWindows windows(std::make_unique<MemorySerialDevice>(),
+                               dir.filePath(QStringLiteral("setup.ini")));
+        windows.mainForm.show();
+        QVERIFY(windows.downloadForm.isHidden());
+        press(windows.mainForm.btParameterSetting);
+        QVERIFY(windows.downloadForm.isVisible());
+        QVERIFY(!windows.downloadForm.isModal());
+        QVERIFY(windows.mainForm.isEnabled());
     }
 
     void closeOnlyHides() {
