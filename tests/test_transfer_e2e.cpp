@@ -114,6 +114,16 @@ private slots:
         QVERIFY(m_link->CodeTimer().isActive());
     }
 
+    void leadingZeroDataVersionIsAccepted() {
+        // The value counts, not the text.
+        m_sim->setDataVersionText("02");
+        m_download->ConfigImage() = m_sim->memory();
+        press(m_download->btCompare);
+        QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(m_link->DataVer, 2);
+    }
+
     void writeLeavesTheImageInTheModule() {
         const QByteArray before = m_sim->memory();
         m_download->ConfigImage() = randomImage(99);
