@@ -7,6 +7,7 @@
 #include "app/serialform.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
+#include "params/paramform.h"
 
 // Every window of the program, created once and wired to the others; they live until the end.
 class TelvoraWindows {
@@ -18,4 +19,5 @@ public:
     TForm1 mainForm;
     TSerialForm serialForm;
     TFormDownload downloadForm;
+    TFormParSetting parSettingForm;
 };

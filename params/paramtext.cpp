@@ -1,0 +1,87 @@
+#include "params/paramtext.h"
+
+#include "params/layout.h"
+
+namespace paramtext {
+
+namespace {
+const char* const kChecked = "checked";
+const char* const kClear = "clear";
+const char* const kNothing = "(none)";
+
+QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+QString choiceText(const layout::Field& f, int number) {
+    if (number < 0) return QString::fromLatin1(kNothing);
+    return QStringLiteral("%1 (%2)").arg(number).arg(f.choices->at(number));
+}
+
+// Phone cells: a gap shows as "_", empty cells at the end are dropped.
+QString phoneText(QString cells) {
+    while (cells.endsWith(QLatin1Char(' '))) cells.chop(1);
+    cells.replace(QLatin1Char(' '), QLatin1Char('_'));
+    return quoted(cells);
+}
+
+QString bitKey(const layout::Instance& in, int bit) {
+    const QString base = QString::fromLatin1(in.field->name);
+    // Trigger columns are one control per set, whose items are the 60 triggers; the rights
+    // and report columns are one control per bit, whose items are the rows.
+    if (in.field->kind == layout::Kind::TriggerSet)
+        return QStringLiteral("%1[%2]").arg(in.name()).arg(bit);
+    return QStringLiteral("%1%2[%3]").arg(base).arg(bit + 1).arg(in.number());
+}
+}  // namespace
+
+QList<Line> describe(const QByteArray& image) {
+    QList<Line> out;
+    layout::forEachInstance([&](const layout::Instance& in) {
+        const layout::Value v = layout::read(in, image);
+        const layout::Field& f = *in.field;
+        switch (f.kind) {
+            case layout::Kind::RightsWord:
+            case layout::Kind::ReportMask:
+            case layout::Kind::TriggerSet:
+                for (int b = 0; b < layout::bitCount(f.kind); ++b)
+                    out.append({bitKey(in, b),
+                                QString::fromLatin1((v.bits >> b) & 1 ? kChecked : kClear)});
+                return;
+            case layout::Kind::FlagEqualOne:
+            case layout::Kind::FlagNotZero:
+                out.append({in.name(), QString::fromLatin1(v.number ? kChecked : kClear)});
+                return;
+            case layout::Kind::Text:
+                out.append({in.name(), quoted(v.text)});
+                return;
+            case layout::Kind::Phone:
+                out.append({in.name(), phoneText(v.text)});
+                return;
+            case layout::Kind::Code:
+            case layout::Kind::HexDigits:
+            case layout::Kind::TestTime:
+                out.append({in.name(), v.text});
+                return;
+            case layout::Kind::Spinner:
+                out.append({in.name(), QString::number(v.number)});
+                return;
+            case layout::Kind::OptionGroup:
+            case layout::Kind::DropDown:
+            case layout::Kind::RemoteButton:
+                out.append({in.name(), choiceText(f, v.number)});
+                return;
+        }
+    });
+    return out;
+}
+
+QList<Difference> compare(const QByteArray& a, const QByteArray& b) {
+    const QList<Line> left = describe(a);
+    const QList<Line> right = describe(b);
+    QList<Difference> out;
+    for (int i = 0; i < left.size(); ++i)
+        if (left[i].value != right[i].value)
+            out.append({left[i].key, left[i].value, right[i].value});
+    return out;
+}
+
+}  // namespace paramtext

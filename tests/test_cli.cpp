@@ -1,0 +1,117 @@
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "params/fieldcodecs.h"
+#include "params/flashaddr.h"
+
+namespace A = FlashAddr;
+
+// telvora-cli as installers run it, on data files the test writes.
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    struct Run {
+        int exitCode;
+        QStringList out;
+        QString err;
+    };
+    Run run(const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(TELVORA_CLI), args);
+        p.waitForFinished(30000);
+        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return {p.exitCode(), lines, QString::fromUtf8(p.readAllStandardError())};
+    }
+    QString file(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        return path;
+    }
+    static QByteArray site() {
+        QByteArray image(A::ImageSize, '\0');
+        codec::writeText(image, A::ZoneRecords + A::ZoneName, 10, QStringLiteral("Konyha"));
+        codec::writeCode(image, A::UserRecords + A::UserCode, QStringLiteral("1234"));
+        codec::writeTriggerSet(image, A::Relays, 1);
+        codec::writeNibble(image, A::RemoteButtons, true, 5);
+        codec::writePhone(image, A::Phone1, QStringLiteral("0630 1234"));
+        return image;
+    }
+
+private slots:
+    void show() {
+        const Run r = run({"show", file("site.KD2", site())});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.size(), 1364);
+        for (const char* line :
+             {"edZonaNeve1 = \"Konyha\"", "edUserCode1 = 1234", "edUserCode2 = ******",
+              "cblR1[0] = checked", "cblR1[1] = clear", "cbRFButtA01 = 5 (Kikapcsolás)",
+              "acgTel1 = \"0630_1234\"", "rgZonaBek1 = 0 (Rövidzárra aktív)", "udNightDelay = 1"})
+            QVERIFY2(r.out.contains(QString::fromUtf8(line)), line);
+    }
+
+    void diff_data() {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("inA");  // -1: as the site has it
+        QTest::addColumn<int>("inB");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("same") << -1 << -1 << 0 << QStringList() << 0;
+        QTest::newRow("zone name") << A::ZoneRecords + A::ZoneName << -1 << int('X')
+                                   << QStringList{"edZonaNeve1: \"Konyha\" -> \"Xonyha\""} << 1;
+        QTest::newRow("a right of user 2")
+            << A::UserRecords + A::UserRecordSize + A::UserRights + 1 << -1 << 0x08
+            << QStringList{"cblUserRights4[2]: clear -> checked"} << 1;
+        QTest::newRow("uninterpreted area is no parameter")
+            << A::Uninterpreted2 + 5 << -1 << 0x42 << QStringList() << 0;
+        // A bypass byte of 2 is as set as 1: the editor shows them alike.
+        QTest::newRow("bytes shown alike") << A::Bypass << 1 << 2 << QStringList() << 0;
+    }
+    void diff() {
+        QFETCH(int, offset);
+        QFETCH(int, inA);
+        QFETCH(int, inB);
+        QFETCH(QStringList, lines);
+        QFETCH(int, exitCode);
+        QByteArray a = site();
+        QByteArray b = site();
+        if (offset >= 0) {
+            if (inA >= 0) a[offset] = char(inA);
+            b[offset] = char(inB);
+        }
+        const Run r = run({"diff", file("a.KD2", a), file("b.KD2", b)});
+        QCOMPARE(r.out, lines);
+        QCOMPARE(r.exitCode, exitCode);
+    }
+
+    void errors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        const QString good = file("good.KD2", site());
+        const QString shortFile = file("short.KD2", QByteArray(2047, '\0'));
+        const QString missing = m_dir.filePath("missing.KD2");
+        QTest::newRow("missing file") << QStringList{"show", missing} << "File not found";
+        QTest::newRow("short file")
+            << QStringList{"diff", good, shortFile}
+            << "Read beyond end of file (2047 bytes; a data file holds 2048)";
+        QTest::newRow("missing second file") << QStringList{"diff", good, missing} << "missing.KD2";
+        QTest::newRow("no command") << QStringList{} << "usage:";
+        QTest::newRow("unknown command") << QStringList{"merge", good, good} << "usage:";
+    }
+    void errors() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Run r = run(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "test_cli.moc"

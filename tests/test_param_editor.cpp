@@ -1,0 +1,264 @@
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QRandomGenerator>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/appwindows.h"
+#include "params/editorwidgets.h"
+#include "params/flashaddr.h"
+#include "params/paramform.h"
+#include "support/memoryserial.h"
+#include "support/scripteddialogs.h"
+
+namespace A = FlashAddr;
+
+// The parameter editor offscreen: its frame, the zones and users pages, the code check, and
+// the way it is opened from the transfer window.
+class TestParamEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<TFormParSetting> m_form;
+
+    static QByteArray randomImage(quint32 seed) {
+        QRandomGenerator rng(seed);
+        QByteArray out(A::ImageSize, '\0');
+        for (char& c : out) c = char(rng.bounded(256));
+        return out;
+    }
+    static int zoneByte(int zone, int field) {
+        return A::ZoneRecords + A::ZoneRecordSize * (zone - 1) + field;
+    }
+    QSpinBox* spin(const QString& name) { return m_form->control<QSpinBox>(name); }
+    QComboBox* list(const QString& name) { return m_form->control<QComboBox>(name); }
+    QButtonGroup* group(const QString& name) { return m_form->control<QButtonGroup>(name); }
+    QLineEdit* box(const QString& name) { return m_form->control<QLineEdit>(name); }
+    CheckColumn* column(const QString& name) { return m_form->control<CheckColumn>(name); }
+    static void leave(QWidget* w) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(w, &out);
+    }
+
+private slots:
+    void init() {
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_form = std::make_unique<TFormParSetting>();
+    }
+    void cleanup() {
+        m_form.reset();
+        m_dialogs.reset();
+    }
+
+    void frame() {
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("FormParSetting"));
+        const QStringList tabs{"Zónák",
+                               "Felhasználók",
+                               "Események",
+                               "Relé kimenetek",
+                               "Telefonszámok && egyéb paraméterek",
+                               "Rádiós eszközök beállításai"};
+        QCOMPARE(m_form->PageControl->count(), tabs.size());
+        for (int i = 0; i < tabs.size(); ++i) QCOMPARE(m_form->PageControl->tabText(i), tabs[i]);
+        QCOMPARE(m_form->PageControl->currentIndex(), int(TFormParSetting::kRelays));
+        QCOMPARE(m_form->btSettingOK->text(), QStringLiteral("Beállítások Rögzítése"));
+        QCOMPARE(m_form->btSettingCancel->text(), QStringLiteral("Beállítások Visszavonása"));
+    }
+
+    void initialValues() {
+        for (int n = 1; n <= 12; ++n) {
+            QCOMPARE(spin(QStringLiteral("UdZonaErz%1").arg(n))->value(), 255);
+            QCOMPARE(spin(QStringLiteral("UdZonaIntel%1").arg(n))->value(), 25);
+            QCOMPARE(spin(QStringLiteral("UdZonaCover%1").arg(n))->value(), 25);
+            QCOMPARE(list(QStringLiteral("cbNightSet%1").arg(n))->currentIndex(), -1);
+            QCOMPARE(group(QStringLiteral("rgZonaBek%1").arg(n))->checkedId(), -1);
+            QCOMPARE(box(QStringLiteral("edZonaNeve%1").arg(n))->maxLength(), 10);
+            QCOMPARE(box(QStringLiteral("edUserCode%1").arg(n))->maxLength(), 6);
+        }
+        QCOMPARE(spin("udNightDelay")->value(), 1);
+        QCOMPARE(spin("udNightDelay")->minimum(), 1);
+        QVERIFY(m_form->findChild<QLineEdit*>(QStringLiteral("edZonaBeKesl7")));
+        QCOMPARE(column("cblUserRights16")->count(), 12);
+        QCOMPARE(column("cbBypass")->count(), 12);
+    }
+
+    void allZeroImage() {
+        QByteArray image(A::ImageSize, '\0');
+        m_form->LoadFromImage(image);
+        QCOMPARE(box("edZonaNeve1")->text(), QString());
+        QCOMPARE(box("edUserCode5")->text(), QStringLiteral("******"));
+        QCOMPARE(box("edMasterCode")->text(), QStringLiteral("******"));
+        QCOMPARE(group("rgZonaBek3")->checkedId(), 0);
+        QCOMPARE(group("rgZonaPart3")->checkedId(), 0);
+        QCOMPARE(spin("UdZonaErz3")->value(), 0);
+        QCOMPARE(spin("udNightDelay")->value(), 1);
+        QCOMPARE(list("cbNightSet12")->currentText(), QStringLiteral("Mindíg éles"));
+        QVERIFY(!column("cbBypass")->checked(0));
+    }
+
+    void outOfRangeValues_data() {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("shownNumber");  // option id, spinner value or list index
+        QTest::addColumn<int>("written");
+        QTest::newRow("wiring 255") << int(A::ZoneWiring) << 255 << 3 << 3;
+        QTest::newRow("partition 255") << int(A::ZonePartition) << 255 << 3 << 3;
+        QTest::newRow("intelligent 30") << int(A::ZoneIntelligent) << 30 << 25 << 25;
+        QTest::newRow("night 255") << int(A::ZoneNight) << 255 << -1 << 255;
+        QTest::newRow("night 4") << int(A::ZoneNight) << 4 << -1 << 255;
+        QTest::newRow("night 2") << int(A::ZoneNight) << 2 << 2 << 2;
+    }
+    void outOfRangeValues() {
+        QFETCH(int, field);
+        QFETCH(int, stored);
+        QFETCH(int, shownNumber);
+        QFETCH(int, written);
+        QByteArray image(A::ImageSize, '\0');
+        image[zoneByte(4, field)] = char(stored);
+        m_form->LoadFromImage(image);
+        int shown = 0;
+        if (field == A::ZoneWiring) shown = group("rgZonaBek4")->checkedId();
+        if (field == A::ZonePartition) shown = group("rgZonaPart4")->checkedId();
+        if (field == A::ZoneIntelligent) shown = spin("UdZonaIntel4")->value();
+        if (field == A::ZoneNight) shown = list("cbNightSet4")->currentIndex();
+        QCOMPARE(shown, shownNumber);
+        QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        QCOMPARE(quint8(image.at(zoneByte(4, field))), quint8(written));
+    }
+
+    void cancelLeavesTheImage() {
+        QByteArray image = randomImage(3);
+        const QByteArray before = image;
+        m_form->LoadFromImage(image);
+        box("edZonaNeve2")->setText(QStringLiteral("Garázs"));
+        column("cblUserRights3")->setChecked(0, !column("cblUserRights3")->checked(0));
+        spin("UdZonaKiKesl9")->setValue(7);
+        QTest::mouseClick(m_form->btSettingCancel, Qt::LeftButton);
+        QCOMPARE(image, before);
+    }
+
+    void okStoresEditsAndNothingElse() {
+        QByteArray image = randomImage(4);
+        const QByteArray before = image;
+        m_form->LoadFromImage(image);
+        box("edZonaNeve2")->setText(QStringLiteral("Garázs"));
+        box("edUserName12")->setText(QStringLiteral("Éva"));
+        box("edMasterCode")->setText(QStringLiteral("908172"));
+        column("cblUserRights5")->setChecked(2, true);
+        column("cblUserRights5")->setChecked(3, false);
+        column("cbBypass")->setChecked(11, true);
+        spin("UdZonaKiKesl9")->setValue(7);
+        group("rgZonaPart1")->button(2)->setChecked(true);
+        list("cbNightSet6")->setCurrentIndex(-1);
+        QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+
+        QCOMPARE(image.mid(zoneByte(2, A::ZoneName), 10), QByteArray("Gar\xE1zs    "));
+        QCOMPARE(image.mid(A::UserRecords + 11 * A::UserRecordSize, 10),
+                 QByteArray("\xC9va       "));
+        QCOMPARE(image.mid(A::InstallerCode, 3), QByteArray("\x6F\x7E\x8D"));
+        QCOMPARE(
+            quint8(image.at(A::UserRecords + 2 * A::UserRecordSize + A::UserRights + 1)) & 0x10,
+            0x10);
+        QCOMPARE(
+            quint8(image.at(A::UserRecords + 3 * A::UserRecordSize + A::UserRights + 1)) & 0x10, 0);
+        QCOMPARE(image.at(A::Bypass + 11), char(1));
+        QCOMPARE(image.at(zoneByte(9, A::ZoneExitDelay)), char(7));
+        QCOMPARE(image.at(zoneByte(1, A::ZonePartition)), char(2));
+        QCOMPARE(quint8(image.at(zoneByte(6, A::ZoneNight))), quint8(255));
+        // The pages still to come store nothing: everything from event reporting on is as it
+        // was, but for the bypass flags and the night walk time, which the zones page shows.
+        QCOMPARE(image.mid(A::EventRecords, A::Bypass - A::EventRecords),
+                 before.mid(A::EventRecords, A::Bypass - A::EventRecords));
+        QCOMPARE(image.mid(A::ZoneAlarmMax, 2), before.mid(A::ZoneAlarmMax, 2));
+        QCOMPARE(image.mid(A::RemoteButtons), before.mid(A::RemoteButtons));
+    }
+
+    void codeCheck_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("4 digits") << "1234" << true;
+        QTest::newRow("6 digits") << "908172" << true;
+        QTest::newRow("no code") << "******" << true;
+        QTest::newRow("star inside") << "12*4" << true;
+        QTest::newRow("3 digits") << "123" << false;
+        QTest::newRow("5 digits") << "12345" << false;
+        QTest::newRow("a letter") << "12a4" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void codeCheck() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        for (const char* name : {"edUserCode1", "edUserCode12", "edMasterCode"}) {
+            m_dialogs->messages.clear();
+            QLineEdit* code = box(name);
+            code->setText(typed);
+            leave(code);
+            QCOMPARE(
+                m_dialogs->messages,
+                accepted ? QStringList() : QStringList{"A jelszó csak 4 vagy 6 jegyű szám lehet!"});
+            QCOMPARE(code->text(), accepted ? typed : QString());
+        }
+    }
+
+    void leavingTheWindowIsNotLeavingTheBox() {
+        box("edUserCode2")->setText(QStringLiteral("12"));
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(box("edUserCode2"), &out);
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void typedNumberOutsideTheRange() {
+        QSpinBox* night = spin("udNightDelay");
+        night->setFocus();
+        QTest::keyClick(night, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(night, QStringLiteral("0"));
+        leave(night);
+        QCOMPARE(night->value(), 1);
+        QSpinBox* intel = spin("UdZonaIntel1");
+        QTest::keyClick(intel, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(intel, QStringLiteral("99"));
+        leave(intel);
+        QVERIFY(intel->value() <= 25);
+    }
+
+    // Through the transfer window, as the installer opens it.
+    void openedModallyFromTheTransferWindow() {
+        QTemporaryDir dir;
+        TelvoraWindows windows(std::make_unique<MemorySerialDevice>(), dir.filePath("setup.ini"));
+        TFormParSetting& editor = windows.parSettingForm;
+        windows.downloadForm.ConfigImage()[zoneByte(1, A::ZoneName)] = 'Q';
+        bool wasModal = false;
+        int shownPage = -1;
+        QTimer::singleShot(0, &editor, [&] {
+            wasModal = QApplication::activeModalWidget() == &editor;
+            shownPage = editor.PageControl->currentIndex();
+            QCOMPARE(editor.control<QLineEdit>("edZonaNeve1")->text(), QStringLiteral("Q"));
+            editor.control<QLineEdit>("edZonaNeve1")->setText(QStringLiteral("Nappali"));
+            editor.PageControl->setCurrentIndex(TFormParSetting::kZones);
+            QTest::mouseClick(editor.btSettingOK, Qt::LeftButton);
+        });
+        QTest::mouseClick(windows.downloadForm.btEdit, Qt::LeftButton);
+        QVERIFY(wasModal);
+        QCOMPARE(shownPage, int(TFormParSetting::kRelays));
+        QCOMPARE(windows.downloadForm.ConfigImage().mid(zoneByte(1, A::ZoneName), 10),
+                 QByteArray("Nappali   "));
+
+        // The next opening shows the page last in front; a cancel keeps the image.
+        const QByteArray image = windows.downloadForm.ConfigImage();
+        QTimer::singleShot(0, &editor, [&] {
+            shownPage = editor.PageControl->currentIndex();
+            editor.control<QLineEdit>("edZonaNeve1")->setText(QStringLiteral("x"));
+            QTest::mouseClick(editor.btSettingCancel, Qt::LeftButton);
+        });
+        QTest::mouseClick(windows.downloadForm.btEdit, Qt::LeftButton);
+        QCOMPARE(shownPage, int(TFormParSetting::kZones));
+        QCOMPARE(windows.downloadForm.ConfigImage(), image);
+    }
+};
+
+QTEST_MAIN(TestParamEditor)
+#include "test_param_editor.moc"
