@@ -5,7 +5,9 @@ TelvoraWindows::TelvoraWindows(std::unique_ptr<SerialDevice> device, const QStri
       mainForm(link, setupPath),
       serialForm(link),
       downloadForm(link),
-      parSettingForm(&downloadForm) {
+      parSettingForm(&downloadForm),
+      onOffModeForm(&parSettingForm) {
+    parSettingForm.setOnOffModeDialog(&onOffModeForm);
     mainForm.setTrafficWindow(&serialForm);
     mainForm.onParameterSetting = [this] {
         downloadForm.show();

@@ -7,6 +7,7 @@
 #include "app/serialform.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
+#include "params/onoffmode.h"
 #include "params/paramform.h"
 
 // Every window of the program, created once and wired to the others; they live until the end.
@@ -20,4 +21,5 @@ public:
     TSerialForm serialForm;
     TFormDownload downloadForm;
     TFormParSetting parSettingForm;
+    TFormOnOffMode onOffModeForm;
 };

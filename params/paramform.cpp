@@ -9,13 +9,17 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/dialogs.h"
+#include "events/eventtexts.h"
+#include "params/digitgrid.h"
 #include "params/editorwidgets.h"
 #include "params/flashaddr.h"
 #include "params/layout.h"
+#include "params/onoffmode.h"
 
 namespace {
 
@@ -59,9 +63,11 @@ TFormParSetting::TFormParSetting(QWidget* parent) : QDialog(parent) {
     PageControl->setObjectName(QStringLiteral("PageControl"));
     PageControl->addTab(scrolled(buildZonesPage()), QStringLiteral("Zónák"));
     PageControl->addTab(scrolled(buildUsersPage()), QStringLiteral("Felhasználók"));
-    for (const char* caption : {"Események", "Relé kimenetek", "Telefonszámok && egyéb paraméterek",
-                                "Rádiós eszközök beállításai"})
-        PageControl->addTab(new QWidget, QString::fromUtf8(caption));
+    PageControl->addTab(buildEventsPage(), QStringLiteral("Események"));
+    PageControl->addTab(buildRelaysPage(), QStringLiteral("Relé kimenetek"));
+    PageControl->addTab(scrolled(buildPhonesPage()),
+                        QStringLiteral("Telefonszámok && egyéb paraméterek"));
+    PageControl->addTab(scrolled(buildRadioPage()), QStringLiteral("Rádiós eszközök beállításai"));
     // The first opening shows the relay page; later openings the page last in front.
     PageControl->setCurrentIndex(kRelays);
 
@@ -81,8 +87,13 @@ TFormParSetting::TFormParSetting(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(btSettingOK);
     buttons->addWidget(btSettingCancel);
     layout->addLayout(buttons);
-    resize(880, 560);
+    resize(1060, 640);
     bindFields();
+    FormCreate();
+}
+
+void TFormParSetting::FormCreate() {
+    for (QScrollArea* area : {ScrollBox1, ScrollBox2}) area->verticalScrollBar()->setValue(0);
 }
 
 void TFormParSetting::registerControl(QObject* control) {
@@ -263,6 +274,402 @@ QWidget* TFormParSetting::buildUsersPage() {
     return page;
 }
 
+QSpinBox* TFormParSetting::makeSpin(QWidget* parent, const QString& name, const QString& box,
+                                    int min, int max, int initial) {
+    QSpinBox* spin = makeSpinner(parent, name, box, min, max, initial);
+    spin->setFixedWidth(62);
+    registerControl(spin);
+    return spin;
+}
+
+DigitGrid* TFormParSetting::makeGrid(const QString& name, int family, int cells) {
+    auto* g = new DigitGrid(grid::Family(family), cells);
+    g->setObjectName(name);
+    registerControl(g);
+    return g;
+}
+
+void TFormParSetting::focusScrollBox(QScrollArea* area) { area->setFocus(Qt::OtherFocusReason); }
+
+void TFormParSetting::acgTel1KeyPress(DigitGrid& g, QChar key) { g.typeKey(key); }
+void TFormParSetting::acgUserAccountKeyPress(DigitGrid& g, QChar key) { g.typeKey(key); }
+
+namespace {
+
+// The rows of a scrolled list and their fixed heading share these widths, so the columns
+// line up whichever row is in view.
+QHBoxLayout* fixedRow(QWidget* owner) {
+    auto* row = new QHBoxLayout(owner);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(4);
+    return row;
+}
+void addFixed(QHBoxLayout* row, QWidget* w, int width) {
+    w->setFixedWidth(width);
+    row->addWidget(w);
+}
+QLabel* centred(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    return l;
+}
+
+constexpr int kCaptionWidth = 170;
+constexpr int kCheckWidth = 34;
+
+}  // namespace
+
+QWidget* TFormParSetting::buildEventsPage() {
+    const int gridWidth = 3 * (fontMetrics().horizontalAdvance(QLatin1Char('0')) + 6) + 1;
+    constexpr int kSmsWidth = 160;
+    constexpr int kVoiceWidth = 62;
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* heading = new QWidget(page);
+    QHBoxLayout* head = fixedRow(heading);
+    addFixed(head, new QLabel, kCaptionWidth);
+    addFixed(head, centred(QStringLiteral("Contact-ID\nkód")), qMax(gridWidth, 70));
+    for (const QString& c : layout::reportMaskCaptions()) addFixed(head, centred(c), kCheckWidth);
+    addFixed(head, centred(QStringLiteral("SMS üzenet *")), kSmsWidth);
+    addFixed(head, centred(QStringLiteral("Hangüzenet\nsorszáma")), kVoiceWidth + 20);
+    head->addStretch();
+    layout->addWidget(heading);
+
+    QList<CheckColumn*> columns;
+    for (int c = 1; c <= layout::reportMaskCaptions().size(); ++c) {
+        auto* column = new CheckColumn(this);
+        column->setObjectName(QStringLiteral("clbEvents%1").arg(c));
+        registerControl(column);
+        columns.append(column);
+    }
+    auto* rows = new QWidget;
+    auto* rowsLayout = new QVBoxLayout(rows);
+    rowsLayout->setSpacing(1);
+    rowsLayout->setContentsMargins(0, 2, 0, 2);
+    for (int n = 1; n <= FlashAddr::EventCount; ++n) {
+        auto* rowWidget = new QWidget(rows);
+        QHBoxLayout* row = fixedRow(rowWidget);
+        auto* caption = new QLabel(eventCaption(n), rowWidget);
+        caption->setObjectName(QStringLiteral("EventLabel%1").arg(n));
+        addFixed(row, caption, kCaptionWidth);
+        auto* holder = new QWidget(rowWidget);
+        auto* holderLayout = new QHBoxLayout(holder);
+        holderLayout->setContentsMargins(0, 0, 0, 0);
+        holderLayout->addWidget(
+            makeGrid(QStringLiteral("acgEvent%1").arg(n), int(grid::Family::Hex), 3), 0,
+            Qt::AlignCenter);
+        addFixed(row, holder, qMax(gridWidth, 70));
+        for (CheckColumn* column : columns) {
+            auto* box = new QCheckBox(rowWidget);
+            box->installEventFilter(this);
+            m_tallColumnBoxes.insert(box, nullptr);
+            column->append(box);
+            auto* cell = new QWidget(rowWidget);
+            auto* cellLayout = new QHBoxLayout(cell);
+            cellLayout->setContentsMargins(0, 0, 0, 0);
+            cellLayout->addWidget(box, 0, Qt::AlignCenter);
+            addFixed(row, cell, kCheckWidth);
+        }
+        auto* sms = new QLineEdit(rowWidget);
+        sms->setObjectName(QStringLiteral("edSMS%1").arg(n));
+        sms->setMaxLength(FlashAddr::EventSmsLength);
+        registerControl(sms);
+        addFixed(row, sms, kSmsWidth);
+        row->addSpacing(10);
+        QSpinBox* voice = makeSpin(rowWidget, QStringLiteral("UdHanguz%1").arg(n),
+                                   QStringLiteral("edHanguz%1").arg(n), 0, 12, 0);
+        addFixed(row, voice, kVoiceWidth);
+        row->addStretch();
+        rowsLayout->addWidget(rowWidget);
+    }
+    ScrollBox1 = new QScrollArea(page);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setWidget(rows);
+    ScrollBox1->setWidgetResizable(true);
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (auto it = m_tallColumnBoxes.begin(); it != m_tallColumnBoxes.end(); ++it)
+        if (!it.value()) it.value() = ScrollBox1;
+    // The rows sit inside the area's frame; the heading moves in by as much.
+    head->setContentsMargins(4 + ScrollBox1->frameWidth(), 0, 4, 0);
+    layout->addWidget(ScrollBox1, 1);
+
+    auto* note =
+        new QLabel(QStringLiteral("*  :  Az SMS üzenet szövegében a $ karakter helyére a zóna vagy "
+                                  "a felhasználó nevét, a # "
+                                  "karakter helyére pedig a sorszámát helyettesíti a modul."),
+                   page);
+    note->setObjectName(QStringLiteral("lbSmsNote"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
+    return page;
+}
+
+QWidget* TFormParSetting::buildRelaysPage() {
+    auto* page = new QWidget;
+    auto* outer = new QHBoxLayout(page);
+    auto* left = new QVBoxLayout;
+    outer->addLayout(left, 1);
+
+    const QStringList headings{"R1 bekapcs.", "R1 kikapcs.", "R2 bekapcs.",
+                               "R2 kikapcs.", "R3 bekapcs.", "R3 kikapcs."};
+    auto* heading = new QWidget(page);
+    QHBoxLayout* head = fixedRow(heading);
+    addFixed(head, new QLabel, kCaptionWidth);
+    for (const QString& h : headings) {
+        auto* label = new VerticalLabel(h, heading);
+        auto* cell = new QWidget(heading);
+        auto* cellLayout = new QHBoxLayout(cell);
+        cellLayout->setContentsMargins(0, 0, 0, 0);
+        cellLayout->addWidget(label, 0, Qt::AlignHCenter | Qt::AlignBottom);
+        addFixed(head, cell, kCheckWidth);
+    }
+    head->addStretch();
+    left->addWidget(heading);
+
+    QList<CheckColumn*> columns;
+    for (int c = 1; c <= headings.size(); ++c) {
+        auto* column = new CheckColumn(this);
+        column->setObjectName(QStringLiteral("cblR%1").arg(c));
+        registerControl(column);
+        columns.append(column);
+    }
+    auto* rows = new QWidget;
+    auto* rowsLayout = new QVBoxLayout(rows);
+    rowsLayout->setSpacing(1);
+    rowsLayout->setContentsMargins(0, 2, 0, 2);
+    QList<QCheckBox*> boxes;
+    for (int k = 0; k < FlashAddr::TriggerCount; ++k) {
+        auto* rowWidget = new QWidget(rows);
+        QHBoxLayout* row = fixedRow(rowWidget);
+        auto* caption = new QLabel(
+            k == 0 ? QStringLiteral("00. Telefonos távvezérlés") : eventCaption(k), rowWidget);
+        if (k > 0) caption->setObjectName(QStringLiteral("lbREventLabel%1").arg(k));
+        addFixed(row, caption, kCaptionWidth);
+        for (CheckColumn* column : columns) {
+            auto* box = new QCheckBox(rowWidget);
+            box->installEventFilter(this);
+            boxes.append(box);
+            column->append(box);
+            auto* cell = new QWidget(rowWidget);
+            auto* cellLayout = new QHBoxLayout(cell);
+            cellLayout->setContentsMargins(0, 0, 0, 0);
+            cellLayout->addWidget(box, 0, Qt::AlignCenter);
+            addFixed(row, cell, kCheckWidth);
+        }
+        row->addStretch();
+        rowsLayout->addWidget(rowWidget);
+    }
+    ScrollBox2 = new QScrollArea(page);
+    ScrollBox2->setObjectName(QStringLiteral("ScrollBox2"));
+    ScrollBox2->setWidget(rows);
+    ScrollBox2->setWidgetResizable(true);
+    ScrollBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (QCheckBox* box : boxes) m_tallColumnBoxes.insert(box, ScrollBox2);
+    head->setContentsMargins(4 + ScrollBox2->frameWidth(), 0, 4, 0);
+    left->addWidget(ScrollBox2, 1);
+
+    auto* right = new QVBoxLayout;
+    for (int r = 1; r <= FlashAddr::RelayCount; ++r) {
+        auto* title = new QLabel(QStringLiteral("RELE %1 :").arg(r), page);
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        right->addWidget(title);
+        auto* form = new QGridLayout;
+        form->addWidget(new QLabel(QStringLiteral("Start késleltetés ( 0-255 sec ) :"), page), 0,
+                        0);
+        form->addWidget(makeSpin(page, QStringLiteral("UdREL%1delay").arg(r),
+                                 QStringLiteral("edREL%1delay").arg(r), 0, 255, 0),
+                        0, 1);
+        form->addWidget(new QLabel(QStringLiteral("Maximális időtartam ( 0-255 sec ) :"), page), 1,
+                        0);
+        form->addWidget(makeSpin(page, QStringLiteral("UdREL%1time").arg(r),
+                                 QStringLiteral("edREL%1time").arg(r), 0, 255, 0),
+                        1, 1);
+        right->addLayout(form);
+        right->addSpacing(12);
+    }
+    right->addStretch();
+    outer->addLayout(right);
+    return page;
+}
+
+QWidget* TFormParSetting::buildPhonesPage() {
+    // Left: the numbers with the siren frame under them; right: the other parameters.
+    auto* page = new QWidget;
+    auto* outer = new QHBoxLayout(page);
+    auto* leftColumn = new QVBoxLayout;
+    outer->addLayout(leftColumn);
+    auto* numbers = new QGridLayout;
+    numbers->setVerticalSpacing(6);
+    leftColumn->addLayout(numbers);
+    const int tel = int(grid::Family::Telephone);
+    numbers->addWidget(new QLabel(QStringLiteral("Nyugtázás"), page), 0, 2);
+    for (int i = 1; i <= FlashAddr::PhoneCount; ++i) {
+        numbers->addWidget(new QLabel(QStringLiteral("%1. Telefonszám").arg(i), page), i, 0);
+        numbers->addWidget(makeGrid(QStringLiteral("acgTel%1").arg(i), tel, FlashAddr::PhoneSize),
+                           i, 1);
+        auto* ack = new QComboBox(page);
+        ack->setObjectName(QStringLiteral("cbACK%1").arg(i));
+        ack->addItems(layout::ackModeChoices());
+        ack->setCurrentIndex(-1);
+        registerControl(ack);
+        numbers->addWidget(ack, i, 2);
+    }
+    int row = FlashAddr::PhoneCount + 1;
+    for (int i = 1; i <= FlashAddr::CentrePhoneCount; ++i, ++row) {
+        numbers->addWidget(new QLabel(QStringLiteral("%1. Központ tel.").arg(i), page), row, 0);
+        numbers->addWidget(
+            makeGrid(QStringLiteral("acgTelCentr%1").arg(i), tel, FlashAddr::PhoneSize), row, 1);
+    }
+    numbers->addWidget(new QLabel(QStringLiteral("Ügyfél azonosító"), page), row, 0);
+    numbers->addWidget(makeGrid(QStringLiteral("acgUserAccount"), int(grid::Family::Hex),
+                                FlashAddr::AccountDigits),
+                       row++, 1);
+    numbers->addWidget(new QLabel(QStringLiteral("SMS továbbítás"), page), row, 0);
+    numbers->addWidget(makeGrid(QStringLiteral("acgSMSFW"), tel, FlashAddr::PhoneSize), row++, 1);
+
+    auto* frames = new QVBoxLayout;
+    outer->addLayout(frames, 1);
+    auto* sirens = new QGroupBox(QStringLiteral("Sziréna kimenetek beállítása:"), page);
+    auto* sirenGrid = new QGridLayout(sirens);
+    int r = 0;
+    for (int o = 1; o <= FlashAddr::OutputCount; ++o) {
+        sirenGrid->addWidget(new QLabel(QStringLiteral("OUT %1 :").arg(o), sirens), r, 0);
+        auto* mode = new QComboBox(sirens);
+        mode->setObjectName(QStringLiteral("cbOUT%1mode").arg(o));
+        mode->addItems(layout::outputModeChoices());
+        mode->setCurrentIndex(-1);
+        registerControl(mode);
+        sirenGrid->addWidget(mode, r++, 1, 1, 2);
+        sirenGrid->addWidget(
+            new QLabel(QStringLiteral("Start késleltetés ( 0-255 sec ) :"), sirens), r, 1,
+            Qt::AlignRight);
+        sirenGrid->addWidget(makeSpin(sirens, QStringLiteral("UdOUT%1delay").arg(o),
+                                      QStringLiteral("edOUT%1delay").arg(o), 0, 255, 0),
+                             r++, 2);
+        sirenGrid->addWidget(
+            new QLabel(QStringLiteral("Maximális időtartam ( 1-25 perc ) :"), sirens), r, 1,
+            Qt::AlignRight);
+        sirenGrid->addWidget(makeSpin(sirens, QStringLiteral("UdOUT%1time").arg(o),
+                                      QStringLiteral("edOUT%1time").arg(o), 1, 25, 1),
+                             r++, 2);
+    }
+    sirenGrid->addWidget(new QLabel(QStringLiteral("Tesztjelentés időpontja (óó:pp) :"), sirens), r,
+                         0, 1, 2);
+    meTesztIdopont = new QLineEdit(sirens);
+    meTesztIdopont->setObjectName(QStringLiteral("meTesztIdopont"));
+    // An optional digit, a required digit, ":", two required digits; blanks show as "_".
+    meTesztIdopont->setInputMask(QStringLiteral("09:99;_"));
+    meTesztIdopont->setFixedWidth(62);
+    registerControl(meTesztIdopont);
+    sirenGrid->addWidget(meTesztIdopont, r++, 2);
+    sirenGrid->addWidget(
+        new QLabel(QStringLiteral("Tesztjelentés gyakorisága (0 - 255 nap) :"), sirens), r, 0, 1,
+        2);
+    sirenGrid->addWidget(
+        makeSpin(sirens, QStringLiteral("udTesztGyak"), QStringLiteral("edTesztGyak"), 0, 255, 0),
+        r++, 2);
+    leftColumn->addSpacing(10);
+    leftColumn->addWidget(sirens);
+    leftColumn->addStretch();
+
+    auto* other = new QGroupBox(page);
+    auto* otherGrid = new QGridLayout(other);
+    // Long captions wrap, so the frame fits beside the numbers.
+    auto wrapped = [other](const QString& text) {
+        auto* l = new QLabel(text, other);
+        l->setWordWrap(true);
+        l->setMaximumWidth(300);
+        return l;
+    };
+    otherGrid->addWidget(
+        wrapped(QStringLiteral("Élesítés és kikapcsolás módja az A és B bemeneteken :")), 0, 0);
+    udOnOffMode =
+        makeSpin(other, QStringLiteral("udOnOffMode"), QStringLiteral("edOnOffMode"), 0, 3, 0);
+    if (auto* box = udOnOffMode->findChild<QLineEdit*>()) box->setReadOnly(true);
+    otherGrid->addWidget(udOnOffMode, 0, 1);
+    btOnOffMode = new QPushButton(QStringLiteral("Módosítás"), other);
+    btOnOffMode->setObjectName(QStringLiteral("btOnOffMode"));
+    btOnOffMode->setAutoDefault(false);
+    connect(btOnOffMode, &QPushButton::clicked, this, &TFormParSetting::btOnOffModeClick);
+    otherGrid->addWidget(btOnOffMode, 0, 2);
+    struct Limit {
+        const char* caption;
+        const char* name;
+        const char* box;
+        int min, max;
+    };
+    const Limit limits[] = {
+        {"A riasztás maximális ideje ( 5-25 perc ) :", "UdAlarmMax", "edAlarmMax", 5, 25},
+        {"Egy zónáról küldhető riasztások maximális száma :\n(0-25,  0=nincs korlátozva)",
+         "UdZoneAlarmMax", "edZoneAlarmMax", 0, 25},
+        {"Automatikus élesítés adott idő után, ha nincs mozgás :\n(1-255 óra,  0=auto élesítés "
+         "kikapcsolva)",
+         "UdAutoArm", "edAutoArm", 0, 255},
+    };
+    int lr = 1;
+    for (const Limit& l : limits) {
+        otherGrid->addWidget(wrapped(QString::fromUtf8(l.caption)), lr, 0);
+        otherGrid->addWidget(makeSpin(other, QString::fromLatin1(l.name),
+                                      QString::fromLatin1(l.box), l.min, l.max, l.min),
+                             lr++, 1);
+    }
+    frames->addWidget(other);
+    frames->addStretch();
+    return page;
+}
+
+QWidget* TFormParSetting::buildRadioPage() {
+    auto* page = new QWidget;
+    auto* outer = new QVBoxLayout(page);
+    auto* title = new QLabel(QStringLiteral("Rádiós távkezelő nyomógombjainak beállítása"), page);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    outer->addWidget(title);
+    auto* grid = new QGridLayout;
+    outer->addLayout(grid);
+    outer->addStretch();
+    const char* const headings[] = {
+        "1. nyomógomb\n( 4 gombos -> fekete )\n( 2 gombos -> zöld )",
+        "2. nyomógomb\n( 4 gombos -> piros )\n( 2 gombos -> piros )",
+        "3. nyomógomb\n( 4 gombos -> zöld )",
+        "4. nyomógomb\n( 4 gombos -> kék )",
+    };
+    const char letters[] = {'A', 'B', 'C', 'D'};
+    for (int b = 0; b < 4; ++b) {
+        auto* h = new QLabel(QString::fromUtf8(headings[b]), page);
+        h->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        grid->addWidget(h, 0, b + 1, Qt::AlignBottom);
+    }
+    for (int n = 1; n <= FlashAddr::UserCount; ++n) {
+        grid->addWidget(new QLabel(rowCaption(n, ".Felhasználó "), page), n, 0);
+        for (int b = 0; b < 4; ++b) {
+            auto* box = new QComboBox(page);
+            box->setObjectName(QString::asprintf("cbRFButt%c%02d", letters[b], n));
+            box->setEditable(true);
+            box->setInsertPolicy(QComboBox::NoInsert);
+            box->addItems(layout::remoteButtonChoices());
+            box->setMaxVisibleItems(int(layout::remoteButtonChoices().size()));
+            box->setCurrentIndex(-1);
+            box->setMinimumWidth(150);
+            registerControl(box);
+            grid->addWidget(box, n, b + 1);
+        }
+    }
+    grid->setColumnStretch(5, 1);
+    return page;
+}
+
+void TFormParSetting::btOnOffModeClick() {
+    if (!m_onOffMode) return;
+    m_onOffMode->setTarget(udOnOffMode);
+    m_onOffMode->setItemIndex(udOnOffMode->value());
+    m_onOffMode->exec();
+}
+
 void TFormParSetting::bindFields() {
     using layout::Kind;
     layout::forEachInstance([this](const layout::Instance& in) {
@@ -313,9 +720,13 @@ void TFormParSetting::bindFields() {
                 b.load = [list, in](const QByteArray& img) {
                     list->setCurrentIndex(layout::read(in, img).number);
                 };
-                b.store = [list, in](QByteArray& img) {
+                // A remote-button box can be typed into: a text that is none of the functions
+                // counts as no selection.
+                const bool typed = f.kind == Kind::RemoteButton;
+                b.store = [list, in, typed](QByteArray& img) {
                     layout::Value v;
-                    v.number = list->currentIndex();
+                    v.number = typed ? int(in.field->choices->indexOf(list->currentText()))
+                                     : list->currentIndex();
                     layout::write(in, img, v);
                 };
                 break;
@@ -374,9 +785,29 @@ void TFormParSetting::bindFields() {
                 break;
             }
             case Kind::Phone:
-            case Kind::HexDigits:
-            case Kind::TestTime:
-                return;  // the grids and the masked box come with their pages
+            case Kind::HexDigits: {
+                auto* g = control<DigitGrid>(name);
+                if (!g) return;
+                b.load = [g, in](const QByteArray& img) {
+                    g->setCells(layout::read(in, img).text);
+                };
+                b.store = [g, in](QByteArray& img) { layout::write(in, img, {g->cells()}); };
+                break;
+            }
+            case Kind::TestTime: {
+                auto* box = control<QLineEdit>(name);
+                if (!box) return;
+                b.load = [box, in](const QByteArray& img) {
+                    box->setText(layout::read(in, img).text);
+                };
+                b.store = [box, in](QByteArray& img) {
+                    // The shown text, with its unfilled places as blanks: "hh:mm" by position.
+                    QString shown = box->displayText();
+                    shown.replace(QLatin1Char('_'), QLatin1Char(' '));
+                    layout::write(in, img, {shown});
+                };
+                break;
+            }
         }
         m_bindings.append(b);
     });
@@ -397,6 +828,13 @@ void TFormParSetting::btSettingOKClick() {
 }
 
 bool TFormParSetting::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && m_tallColumnBoxes.contains(watched)) {
+        if (m_tallColumnBoxes.value(watched) == ScrollBox1)
+            clbEvents1Enter();
+        else
+            cblR1Enter();
+        return false;
+    }
     if (event->type() == QEvent::FocusOut) {
         // Leaving the window (a message box, another program) is no leaving of the box.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

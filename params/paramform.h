@@ -8,6 +8,11 @@
 #include <QTabWidget>
 #include <functional>
 
+class DigitGrid;
+class QScrollArea;
+class QSpinBox;
+class TFormOnOffMode;
+
 // The editor of every parameter of the configuration image. Values live in the controls
 // between LoadFromImage and StoreToImage; the window has no link of its own.
 class TFormParSetting : public QDialog {
@@ -21,6 +26,14 @@ public:
     QPushButton* btSettingOK;
     QPushButton* btSettingCancel;
     QLineEdit* edMasterCode;
+    QScrollArea* ScrollBox1;  // event rows
+    QScrollArea* ScrollBox2;  // relay trigger rows
+    QLineEdit* meTesztIdopont;
+    QSpinBox* udOnOffMode;
+    QPushButton* btOnOffMode;
+
+    // The inputs A and B dialog lives as long as the program; the editor only borrows it.
+    void setOnOffModeDialog(TFormOnOffMode* dialog) { m_onOffMode = dialog; }
 
     // Fills every control from the image and remembers it as the one to store into.
     void LoadFromImage(QByteArray& image);
@@ -31,6 +44,15 @@ public:
     void btSettingCancelClick() { reject(); }
     // Shared by every user code box and the installer code box, when it loses the focus.
     void edUserCode1Exit(QLineEdit* box);
+    void btOnOffModeClick();
+    // Key rules of the telephone and the hexadecimal grids, one character at a time.
+    static void acgTel1KeyPress(DigitGrid& grid, QChar key);
+    static void acgUserAccountKeyPress(DigitGrid& grid, QChar key);
+    // A tall check column never takes the focus: its scrolling area does, so the area does not
+    // jump to bring the whole column into view.
+    void clbEvents1Enter() { focusScrollBox(ScrollBox1); }
+    void cblR1Enter() { focusScrollBox(ScrollBox2); }
+    void FormCreate();
 
     // A control of any page by its name (spinner, box, list, option group, check column).
     template <class T>
@@ -45,6 +67,14 @@ private:
     void registerControl(QObject* control);
     QWidget* buildZonesPage();
     QWidget* buildUsersPage();
+    QWidget* buildEventsPage();
+    QWidget* buildRelaysPage();
+    QWidget* buildPhonesPage();
+    QWidget* buildRadioPage();
+    DigitGrid* makeGrid(const QString& name, int family, int cells);
+    QSpinBox* makeSpin(QWidget* parent, const QString& name, const QString& box, int min, int max,
+                       int initial);
+    void focusScrollBox(QScrollArea* area);
     QLineEdit* makeCodeBox(const QString& name);
     void bindFields();
 
@@ -55,4 +85,6 @@ private:
     QHash<QString, QObject*> m_controls;
     QList<Binding> m_bindings;
     QByteArray* m_image = nullptr;
+    TFormOnOffMode* m_onOffMode = nullptr;
+    QHash<QObject*, QScrollArea*> m_tallColumnBoxes;
 };
