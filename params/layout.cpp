@@ -182,6 +182,8 @@ void forEachInstance(const std::function<void(const Instance&)>& visit) {
         for (int i = 0; i < f.count; ++i) visit(Instance{&f, i, f.offset + i * f.stride});
 }
 
+bool isFlag(Kind kind) { return kind == Kind::FlagEqualOne || kind == Kind::FlagNotZero; }
+
 int bitCount(Kind kind) {
     switch (kind) {
         case Kind::RightsWord:

@@ -71,7 +71,14 @@ struct Value {
     QString text;            // text, code ("******" when empty), phone and hex cells, "hh:mm"
     int number = 0;          // spinner, option, list entry (-1 for nothing), flag 0 or 1
     std::uint64_t bits = 0;  // rights word, report mask, trigger set
+
+    static Value ofText(const QString& t) { return {t, 0, 0}; }
+    static Value ofNumber(int n) { return {QString(), n, 0}; }
+    static Value ofBits(std::uint64_t b) { return {QString(), 0, b}; }
 };
+
+// Flags read and write as a one-bit set too, so check boxes of any kind are handled alike.
+bool isFlag(Kind kind);
 
 Value read(const Instance& instance, const QByteArray& image);
 void write(const Instance& instance, QByteArray& image, const Value& value);

@@ -308,6 +308,20 @@ void addFixed(QHBoxLayout* row, QWidget* w, int width) {
     w->setFixedWidth(width);
     row->addWidget(w);
 }
+// A widget centred in a cell of fixed width.
+void addCentred(QHBoxLayout* row, QWidget* w, int width) {
+    auto* cell = new QWidget;
+    auto* cellLayout = new QHBoxLayout(cell);
+    cellLayout->setContentsMargins(0, 0, 0, 0);
+    cellLayout->addWidget(w, 0, Qt::AlignCenter);
+    addFixed(row, cell, width);
+}
+QVBoxLayout* rowsColumn(QWidget* rows) {
+    auto* column = new QVBoxLayout(rows);
+    column->setSpacing(1);
+    column->setContentsMargins(0, 2, 0, 2);
+    return column;
+}
 QLabel* centred(const QString& text) {
     auto* l = new QLabel(text);
     l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
@@ -319,8 +333,43 @@ constexpr int kCheckWidth = 34;
 
 }  // namespace
 
+QList<CheckColumn*> TFormParSetting::makeCheckColumns(const QString& pattern, int count) {
+    QList<CheckColumn*> columns;
+    for (int c = 1; c <= count; ++c) {
+        auto* column = new CheckColumn(this);
+        column->setObjectName(pattern.arg(c));
+        registerControl(column);
+        columns.append(column);
+    }
+    return columns;
+}
+
+void TFormParSetting::addTallChecks(QHBoxLayout* row, QWidget* rowWidget,
+                                    const QList<CheckColumn*>& columns, QList<QCheckBox*>& boxes) {
+    for (CheckColumn* column : columns) {
+        auto* box = new QCheckBox(rowWidget);
+        box->installEventFilter(this);
+        boxes.append(box);
+        column->append(box);
+        addCentred(row, box, kCheckWidth);
+    }
+}
+
+QScrollArea* TFormParSetting::makeRowsArea(const QString& name, QWidget* rows,
+                                           const QList<QCheckBox*>& boxes, QHBoxLayout* heading) {
+    auto* area = new QScrollArea;
+    area->setObjectName(name);
+    area->setWidget(rows);
+    area->setWidgetResizable(true);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (QCheckBox* box : boxes) m_tallColumnBoxes.insert(box, area);
+    // The rows sit inside the area's frame; the heading moves in by as much.
+    heading->setContentsMargins(4 + area->frameWidth(), 0, 4, 0);
+    return area;
+}
+
 QWidget* TFormParSetting::buildEventsPage() {
-    const int gridWidth = 3 * (fontMetrics().horizontalAdvance(QLatin1Char('0')) + 6) + 1;
+    const int gridWidth = qMax(70, 3 * (fontMetrics().horizontalAdvance(QLatin1Char('0')) + 6) + 1);
     constexpr int kSmsWidth = 160;
     constexpr int kVoiceWidth = 62;
     auto* page = new QWidget;
@@ -329,76 +378,48 @@ QWidget* TFormParSetting::buildEventsPage() {
     auto* heading = new QWidget(page);
     QHBoxLayout* head = fixedRow(heading);
     addFixed(head, new QLabel, kCaptionWidth);
-    addFixed(head, centred(QStringLiteral("Contact-ID\nkód")), qMax(gridWidth, 70));
+    addFixed(head, centred(QStringLiteral("Contact-ID\nkód")), gridWidth);
     for (const QString& c : layout::reportMaskCaptions()) addFixed(head, centred(c), kCheckWidth);
     addFixed(head, centred(QStringLiteral("SMS üzenet *")), kSmsWidth);
     addFixed(head, centred(QStringLiteral("Hangüzenet\nsorszáma")), kVoiceWidth + 20);
     head->addStretch();
     layout->addWidget(heading);
 
-    QList<CheckColumn*> columns;
-    for (int c = 1; c <= layout::reportMaskCaptions().size(); ++c) {
-        auto* column = new CheckColumn(this);
-        column->setObjectName(QStringLiteral("clbEvents%1").arg(c));
-        registerControl(column);
-        columns.append(column);
-    }
+    const QList<CheckColumn*> columns =
+        makeCheckColumns(QStringLiteral("clbEvents%1"), int(layout::reportMaskCaptions().size()));
     auto* rows = new QWidget;
-    auto* rowsLayout = new QVBoxLayout(rows);
-    rowsLayout->setSpacing(1);
-    rowsLayout->setContentsMargins(0, 2, 0, 2);
+    QVBoxLayout* rowsLayout = rowsColumn(rows);
+    QList<QCheckBox*> boxes;
     for (int n = 1; n <= FlashAddr::EventCount; ++n) {
         auto* rowWidget = new QWidget(rows);
         QHBoxLayout* row = fixedRow(rowWidget);
         auto* caption = new QLabel(eventCaption(n), rowWidget);
         caption->setObjectName(QStringLiteral("EventLabel%1").arg(n));
         addFixed(row, caption, kCaptionWidth);
-        auto* holder = new QWidget(rowWidget);
-        auto* holderLayout = new QHBoxLayout(holder);
-        holderLayout->setContentsMargins(0, 0, 0, 0);
-        holderLayout->addWidget(
-            makeGrid(QStringLiteral("acgEvent%1").arg(n), int(grid::Family::Hex), 3), 0,
-            Qt::AlignCenter);
-        addFixed(row, holder, qMax(gridWidth, 70));
-        for (CheckColumn* column : columns) {
-            auto* box = new QCheckBox(rowWidget);
-            box->installEventFilter(this);
-            m_tallColumnBoxes.insert(box, nullptr);
-            column->append(box);
-            auto* cell = new QWidget(rowWidget);
-            auto* cellLayout = new QHBoxLayout(cell);
-            cellLayout->setContentsMargins(0, 0, 0, 0);
-            cellLayout->addWidget(box, 0, Qt::AlignCenter);
-            addFixed(row, cell, kCheckWidth);
-        }
+        addCentred(row, makeGrid(QStringLiteral("acgEvent%1").arg(n), int(grid::Family::Hex), 3),
+                   gridWidth);
+        addTallChecks(row, rowWidget, columns, boxes);
         auto* sms = new QLineEdit(rowWidget);
         sms->setObjectName(QStringLiteral("edSMS%1").arg(n));
         sms->setMaxLength(FlashAddr::EventSmsLength);
         registerControl(sms);
         addFixed(row, sms, kSmsWidth);
         row->addSpacing(10);
-        QSpinBox* voice = makeSpin(rowWidget, QStringLiteral("UdHanguz%1").arg(n),
-                                   QStringLiteral("edHanguz%1").arg(n), 0, 12, 0);
-        addFixed(row, voice, kVoiceWidth);
+        addFixed(row,
+                 makeSpin(rowWidget, QStringLiteral("UdHanguz%1").arg(n),
+                          QStringLiteral("edHanguz%1").arg(n), 0, 12, 0),
+                 kVoiceWidth);
         row->addStretch();
         rowsLayout->addWidget(rowWidget);
     }
-    ScrollBox1 = new QScrollArea(page);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setWidget(rows);
-    ScrollBox1->setWidgetResizable(true);
-    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    for (auto it = m_tallColumnBoxes.begin(); it != m_tallColumnBoxes.end(); ++it)
-        if (!it.value()) it.value() = ScrollBox1;
-    // The rows sit inside the area's frame; the heading moves in by as much.
-    head->setContentsMargins(4 + ScrollBox1->frameWidth(), 0, 4, 0);
+    ScrollBox1 = makeRowsArea(QStringLiteral("ScrollBox1"), rows, boxes, head);
     layout->addWidget(ScrollBox1, 1);
 
-    auto* note =
-        new QLabel(QStringLiteral("*  :  Az SMS üzenet szövegében a $ karakter helyére a zóna vagy "
-                                  "a felhasználó nevét, a # "
-                                  "karakter helyére pedig a sorszámát helyettesíti a modul."),
-                   page);
+    auto* note = new QLabel(
+        QStringLiteral("*  :  Az SMS üzenet szövegében a $ karakter helyére a zóna vagy a "
+                       "felhasználó nevét, a # karakter helyére pedig a sorszámát helyettesíti a "
+                       "modul."),
+        page);
     note->setObjectName(QStringLiteral("lbSmsNote"));
     note->setWordWrap(true);
     layout->addWidget(note);
@@ -416,28 +437,14 @@ QWidget* TFormParSetting::buildRelaysPage() {
     auto* heading = new QWidget(page);
     QHBoxLayout* head = fixedRow(heading);
     addFixed(head, new QLabel, kCaptionWidth);
-    for (const QString& h : headings) {
-        auto* label = new VerticalLabel(h, heading);
-        auto* cell = new QWidget(heading);
-        auto* cellLayout = new QHBoxLayout(cell);
-        cellLayout->setContentsMargins(0, 0, 0, 0);
-        cellLayout->addWidget(label, 0, Qt::AlignHCenter | Qt::AlignBottom);
-        addFixed(head, cell, kCheckWidth);
-    }
+    for (const QString& h : headings) addCentred(head, new VerticalLabel(h, heading), kCheckWidth);
     head->addStretch();
     left->addWidget(heading);
 
-    QList<CheckColumn*> columns;
-    for (int c = 1; c <= headings.size(); ++c) {
-        auto* column = new CheckColumn(this);
-        column->setObjectName(QStringLiteral("cblR%1").arg(c));
-        registerControl(column);
-        columns.append(column);
-    }
+    const QList<CheckColumn*> columns =
+        makeCheckColumns(QStringLiteral("cblR%1"), int(headings.size()));
     auto* rows = new QWidget;
-    auto* rowsLayout = new QVBoxLayout(rows);
-    rowsLayout->setSpacing(1);
-    rowsLayout->setContentsMargins(0, 2, 0, 2);
+    QVBoxLayout* rowsLayout = rowsColumn(rows);
     QList<QCheckBox*> boxes;
     for (int k = 0; k < FlashAddr::TriggerCount; ++k) {
         auto* rowWidget = new QWidget(rows);
@@ -446,27 +453,11 @@ QWidget* TFormParSetting::buildRelaysPage() {
             k == 0 ? QStringLiteral("00. Telefonos távvezérlés") : eventCaption(k), rowWidget);
         if (k > 0) caption->setObjectName(QStringLiteral("lbREventLabel%1").arg(k));
         addFixed(row, caption, kCaptionWidth);
-        for (CheckColumn* column : columns) {
-            auto* box = new QCheckBox(rowWidget);
-            box->installEventFilter(this);
-            boxes.append(box);
-            column->append(box);
-            auto* cell = new QWidget(rowWidget);
-            auto* cellLayout = new QHBoxLayout(cell);
-            cellLayout->setContentsMargins(0, 0, 0, 0);
-            cellLayout->addWidget(box, 0, Qt::AlignCenter);
-            addFixed(row, cell, kCheckWidth);
-        }
+        addTallChecks(row, rowWidget, columns, boxes);
         row->addStretch();
         rowsLayout->addWidget(rowWidget);
     }
-    ScrollBox2 = new QScrollArea(page);
-    ScrollBox2->setObjectName(QStringLiteral("ScrollBox2"));
-    ScrollBox2->setWidget(rows);
-    ScrollBox2->setWidgetResizable(true);
-    ScrollBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    for (QCheckBox* box : boxes) m_tallColumnBoxes.insert(box, ScrollBox2);
-    head->setContentsMargins(4 + ScrollBox2->frameWidth(), 0, 4, 0);
+    ScrollBox2 = makeRowsArea(QStringLiteral("ScrollBox2"), rows, boxes, head);
     left->addWidget(ScrollBox2, 1);
 
     auto* right = new QVBoxLayout;
@@ -672,144 +663,99 @@ void TFormParSetting::btOnOffModeClick() {
 
 void TFormParSetting::bindFields() {
     using layout::Kind;
+    using layout::Value;
     layout::forEachInstance([this](const layout::Instance& in) {
+        // One field, one control: show what the image holds, take what the control holds.
+        auto bind = [this, in](auto show, auto take) {
+            m_bindings.append({[in, show](const QByteArray& img) { show(layout::read(in, img)); },
+                               [in, take](QByteArray& img) { layout::write(in, img, take()); }});
+        };
         const QString name = in.name();
-        const layout::Field& f = *in.field;
-        Binding b;
-        switch (f.kind) {
+        const Kind kind = in.field->kind;
+        switch (kind) {
             case Kind::Text:
-            case Kind::Code: {
-                auto* box = control<QLineEdit>(name);
-                if (!box) return;
-                b.load = [box, in](const QByteArray& img) {
-                    box->setText(layout::read(in, img).text);
-                };
-                b.store = [box, in](QByteArray& img) { layout::write(in, img, {box->text()}); };
-                break;
-            }
-            case Kind::Spinner: {
-                auto* spin = control<QSpinBox>(name);
-                if (!spin) return;
-                b.load = [spin, in](const QByteArray& img) {
-                    spin->setValue(layout::read(in, img).number);
-                };
-                b.store = [spin, in](QByteArray& img) {
-                    layout::Value v;
-                    v.number = spin->value();
-                    layout::write(in, img, v);
-                };
-                break;
-            }
-            case Kind::OptionGroup: {
-                auto* group = control<QButtonGroup>(name);
-                if (!group) return;
-                b.load = [group, in](const QByteArray& img) {
-                    group->button(layout::read(in, img).number)->setChecked(true);
-                };
-                b.store = [group, in](QByteArray& img) {
-                    layout::Value v;
-                    v.number = group->checkedId();
-                    layout::write(in, img, v);
-                };
-                break;
-            }
-            case Kind::DropDown:
-            case Kind::RemoteButton: {
-                auto* list = control<QComboBox>(name);
-                if (!list) return;
-                b.load = [list, in](const QByteArray& img) {
-                    list->setCurrentIndex(layout::read(in, img).number);
-                };
-                // A remote-button box can be typed into: a text that is none of the functions
-                // counts as no selection.
-                const bool typed = f.kind == Kind::RemoteButton;
-                b.store = [list, in, typed](QByteArray& img) {
-                    layout::Value v;
-                    v.number = typed ? int(in.field->choices->indexOf(list->currentText()))
-                                     : list->currentIndex();
-                    layout::write(in, img, v);
-                };
-                break;
-            }
-            case Kind::FlagEqualOne:
-            case Kind::FlagNotZero: {
-                // "cbBypass[%d]": the column is the control, the row its item.
-                auto* column = control<CheckColumn>(name.left(name.indexOf(QLatin1Char('['))));
-                if (!column) return;
-                const int item = in.index;
-                b.load = [column, item, in](const QByteArray& img) {
-                    column->setChecked(item, layout::read(in, img).number != 0);
-                };
-                b.store = [column, item, in](QByteArray& img) {
-                    layout::Value v;
-                    v.number = column->checked(item) ? 1 : 0;
-                    layout::write(in, img, v);
-                };
-                break;
-            }
-            case Kind::RightsWord:
-            case Kind::ReportMask: {
-                // One column per bit; the row is the item.
-                QList<CheckColumn*> columns;
-                for (int bit = 0; bit < layout::bitCount(f.kind); ++bit)
-                    columns.append(control<CheckColumn>(name + QString::number(bit + 1)));
-                if (columns.contains(nullptr)) return;
-                const int item = in.index;
-                b.load = [columns, item, in](const QByteArray& img) {
-                    const std::uint64_t bits = layout::read(in, img).bits;
-                    for (int bit = 0; bit < columns.size(); ++bit)
-                        columns[bit]->setChecked(item, (bits >> bit) & 1);
-                };
-                b.store = [columns, item, in](QByteArray& img) {
-                    layout::Value v;
-                    for (int bit = 0; bit < columns.size(); ++bit)
-                        if (columns[bit]->checked(item)) v.bits |= std::uint64_t(1) << bit;
-                    layout::write(in, img, v);
-                };
-                break;
-            }
-            case Kind::TriggerSet: {
-                auto* column = control<CheckColumn>(name);
-                if (!column) return;
-                b.load = [column, in](const QByteArray& img) {
-                    const std::uint64_t bits = layout::read(in, img).bits;
-                    for (int k = 0; k < column->count(); ++k)
-                        column->setChecked(k, (bits >> k) & 1);
-                };
-                b.store = [column, in](QByteArray& img) {
-                    layout::Value v;
-                    for (int k = 0; k < column->count(); ++k)
-                        if (column->checked(k)) v.bits |= std::uint64_t(1) << k;
-                    layout::write(in, img, v);
-                };
-                break;
-            }
+            case Kind::Code:
+                if (auto* box = control<QLineEdit>(name))
+                    bind([box](const Value& v) { box->setText(v.text); },
+                         [box] { return Value::ofText(box->text()); });
+                return;
+            case Kind::TestTime:
+                if (auto* box = control<QLineEdit>(name))
+                    bind([box](const Value& v) { box->setText(v.text); },
+                         [box] {
+                             // Unfilled places of the mask count as blanks, by position.
+                             return Value::ofText(
+                                 box->displayText().replace(QLatin1Char('_'), QLatin1Char(' ')));
+                         });
+                return;
             case Kind::Phone:
-            case Kind::HexDigits: {
-                auto* g = control<DigitGrid>(name);
-                if (!g) return;
-                b.load = [g, in](const QByteArray& img) {
-                    g->setCells(layout::read(in, img).text);
-                };
-                b.store = [g, in](QByteArray& img) { layout::write(in, img, {g->cells()}); };
-                break;
-            }
-            case Kind::TestTime: {
-                auto* box = control<QLineEdit>(name);
-                if (!box) return;
-                b.load = [box, in](const QByteArray& img) {
-                    box->setText(layout::read(in, img).text);
-                };
-                b.store = [box, in](QByteArray& img) {
-                    // The shown text, with its unfilled places as blanks: "hh:mm" by position.
-                    QString shown = box->displayText();
-                    shown.replace(QLatin1Char('_'), QLatin1Char(' '));
-                    layout::write(in, img, {shown});
-                };
-                break;
+            case Kind::HexDigits:
+                if (auto* g = control<DigitGrid>(name))
+                    bind([g](const Value& v) { g->setCells(v.text); },
+                         [g] { return Value::ofText(g->cells()); });
+                return;
+            case Kind::Spinner:
+                if (auto* spin = control<QSpinBox>(name))
+                    bind([spin](const Value& v) { spin->setValue(v.number); },
+                         [spin] { return Value::ofNumber(spin->value()); });
+                return;
+            case Kind::OptionGroup:
+                if (auto* group = control<QButtonGroup>(name))
+                    bind([group](const Value& v) { group->button(v.number)->setChecked(true); },
+                         [group] { return Value::ofNumber(group->checkedId()); });
+                return;
+            case Kind::DropDown:
+                if (auto* list = control<QComboBox>(name))
+                    bind([list](const Value& v) { list->setCurrentIndex(v.number); },
+                         [list] { return Value::ofNumber(list->currentIndex()); });
+                return;
+            case Kind::RemoteButton:
+                // These boxes can be typed into: a text that is none of the functions counts as
+                // no selection.
+                if (auto* list = control<QComboBox>(name))
+                    bind([list](const Value& v) { list->setCurrentIndex(v.number); },
+                         [list, in] {
+                             return Value::ofNumber(
+                                 int(in.field->choices->indexOf(list->currentText())));
+                         });
+                return;
+            case Kind::FlagEqualOne:
+            case Kind::FlagNotZero:
+            case Kind::RightsWord:
+            case Kind::ReportMask:
+            case Kind::TriggerSet: {
+                // The check box of each bit: a flag is item "row" of its column ("cbBypass[%d]");
+                // a rights word or report mask has a column per bit, the row its item; a trigger
+                // set is a column of its own whose items are the triggers.
+                QList<QCheckBox*> boxes;
+                if (layout::isFlag(kind)) {
+                    auto* column = control<CheckColumn>(name.left(name.indexOf(QLatin1Char('['))));
+                    if (column) boxes.append(column->item(in.index));
+                } else if (kind == Kind::TriggerSet) {
+                    if (auto* column = control<CheckColumn>(name))
+                        for (int k = 0; k < column->count(); ++k) boxes.append(column->item(k));
+                } else {
+                    for (int bit = 0; bit < layout::bitCount(kind); ++bit)
+                        if (auto* column = control<CheckColumn>(name + QString::number(bit + 1)))
+                            boxes.append(column->item(in.index));
+                }
+                if (boxes.isEmpty()) return;
+                const bool flag = layout::isFlag(kind);
+                bind(
+                    [boxes, flag](const Value& v) {
+                        const std::uint64_t bits = flag ? std::uint64_t(v.number) : v.bits;
+                        for (int b = 0; b < boxes.size(); ++b)
+                            boxes[b]->setChecked((bits >> b) & 1);
+                    },
+                    [boxes, flag] {
+                        std::uint64_t bits = 0;
+                        for (int b = 0; b < boxes.size(); ++b)
+                            if (boxes[b]->isChecked()) bits |= std::uint64_t(1) << b;
+                        return flag ? Value::ofNumber(int(bits)) : Value::ofBits(bits);
+                    });
+                return;
             }
         }
-        m_bindings.append(b);
     });
 }
 

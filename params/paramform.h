@@ -8,7 +8,10 @@
 #include <QTabWidget>
 #include <functional>
 
+class CheckColumn;
 class DigitGrid;
+class QCheckBox;
+class QHBoxLayout;
 class QScrollArea;
 class QSpinBox;
 class TFormOnOffMode;
@@ -75,6 +78,11 @@ private:
     QSpinBox* makeSpin(QWidget* parent, const QString& name, const QString& box, int min, int max,
                        int initial);
     void focusScrollBox(QScrollArea* area);
+    QList<CheckColumn*> makeCheckColumns(const QString& pattern, int count);
+    void addTallChecks(QHBoxLayout* row, QWidget* rowWidget, const QList<CheckColumn*>& columns,
+                       QList<QCheckBox*>& boxes);
+    QScrollArea* makeRowsArea(const QString& name, QWidget* rows, const QList<QCheckBox*>& boxes,
+                              QHBoxLayout* heading);
     QLineEdit* makeCodeBox(const QString& name);
     void bindFields();
 
