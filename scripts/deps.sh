@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libqt6serialport6-dev
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
           qt6-image-formats-plugins xvfb xauth imagemagick fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
