@@ -213,6 +213,27 @@ private slots:
         QVERIFY(mode->findChild<QLineEdit*>()->isReadOnly());
     }
 
+    void exactLongTexts() {
+        // Blank runs are part of these texts.
+        const QStringList items{
+            QStringLiteral("0 - Csak a kezelőn keresztül"),
+            QStringLiteral("1 - Kapcsolóval:                                                       "
+                           "         Folyamatos 1k = Élesített ,                   Folyamatos 2k = "
+                           "Kikapcsolt,      (egyéb = szabotázs)"),
+            QStringLiteral(
+                "2 - Kétféle impulzussal:     Folyamatos 2k = alaphelyzet,    Rövidzár impulzus = "
+                "Élesítés,              1k Impulzus = Kikapcsolás        (szakadás = szabotázs)"),
+            QStringLiteral("3 - Egyféle impulzussal:    Folyamatos 2k = alaphelyzet,    1k "
+                           "impulzus = Élesítés/Kikapcsolás,                                       "
+                           "               (egyéb = szabotázs)")};
+        QCOMPARE(TFormOnOffMode::itemTexts(), items);
+        QCOMPARE(
+            m_form->findChild<QLabel*>("lbSmsNote")->text(),
+            QStringLiteral(
+                "*  :  Az SMS üzenet szövegében a $ karakter helyére a zóna vagy a felhasználó "
+                "nevét, a # karakter helyére pedig a sorszámát helyettesíti a modul."));
+    }
+
     void captions() {
         auto label = [this](const QString& name) {
             QLabel* l = m_form->findChild<QLabel*>(name);
