@@ -1,5 +1,4 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -341,13 +340,11 @@ private slots:
 
     void versionPasswordErrorEndsTheWaitAtOnce() {
         onLine("RDFLFFFF", [this] { m_sim->setPasswordErrorToAll(true); });
-        QElapsedTimer t;
-        t.start();
         press(m_form->btAskVersion);
         QVERIFY(m_dialogs->messages.isEmpty());
         QCOMPARE(m_form->statusText(), QStringLiteral("Leolvasás sikertelen."));
-        // The page wait is 50 ticks of 5 ms; the answer ended it long before.
-        QVERIFY(t.elapsed() < 200);
+        // The answer ended the page wait before its countdown ran out.
+        QVERIFY(m_link->tickCounter().value() > 0);
     }
 
     void versionWhileClosedTouchesNothing() {
