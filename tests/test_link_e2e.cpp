@@ -13,17 +13,17 @@
 #include "link/timing.h"
 #include "sim/korvantasim.h"
 #include "support/scripteddialogs.h"
+#include "support/simrig.h"
 
 // The real port layer against the simulated module on a pseudo-terminal.
 class TestLinkE2e : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<KorvantaSim> m_sim;
-    std::unique_ptr<ModuleLink> m_link;
-    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<SimRig> m_rig;
+    KorvantaSim* m_sim = nullptr;
+    ModuleLink* m_link = nullptr;
+    TForm1* m_form = nullptr;
     std::unique_ptr<TSerialForm> m_traffic;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
 
     // Lets the event loop run for n ticks (the simulator answers inside it).
     void runTicks(int n) { m_link->wait(m_link->tickCounter(), n, {}); }
@@ -39,31 +39,22 @@ class TestLinkE2e : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        // Ticks of 5 ms: a 30-tick login timeout lasts 150 ms.
-        setTimings({5, 25, 40, 5});
-        QDir(portsFolder()).removeRecursively();
-    }
+    void initTestCase() { prepareEndToEnd(); }
 
     void init() {
-        m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_sim = std::make_unique<KorvantaSim>();
-        QString error;
-        QVERIFY2(m_sim->start(QStringLiteral("COM90"), &error), qPrintable(error));
-        m_link = std::make_unique<ModuleLink>();
-        m_form = std::make_unique<TForm1>(*m_link, m_dir.filePath(QStringLiteral("setup.ini")));
+        m_rig = std::make_unique<SimRig>(QStringLiteral("COM90"));
+        QVERIFY2(m_rig->started, qPrintable(m_rig->error));
+        m_sim = &m_rig->sim;
+        m_link = &m_rig->link;
+        m_form = &m_rig->form;
         m_traffic = std::make_unique<TSerialForm>(*m_link);
         m_form->setTrafficWindow(m_traffic.get());
         m_link->CodeTimer().stop();
     }
 
     void cleanup() {
-        m_form.reset();
         m_traffic.reset();
-        m_link.reset();
-        m_sim.reset();
-        m_dialogs.reset();
+        m_rig.reset();
     }
 
     void simIsListedUnderItsComName() {

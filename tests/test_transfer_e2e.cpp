@@ -13,6 +13,7 @@
 #include "link/timing.h"
 #include "sim/korvantasim.h"
 #include "support/scripteddialogs.h"
+#include "support/simrig.h"
 
 // Reading, writing and comparing the parameter memory, and the version query, through the
 // real windows and port layer against the simulated module.
@@ -21,11 +22,11 @@ class TestTransferE2e : public QObject {
 
     using Setup = std::function<void(KorvantaSim&, TFormDownload&)>;
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
-    std::unique_ptr<KorvantaSim> m_sim;
-    std::unique_ptr<ModuleLink> m_link;
-    std::unique_ptr<TForm1> m_form;
+    std::unique_ptr<SimRig> m_rig;
+    KorvantaSim* m_sim = nullptr;
+    ModuleLink* m_link = nullptr;
+    TForm1* m_form = nullptr;
+    ScriptedDialogs* m_dialogs = nullptr;
     std::unique_ptr<TFormDownload> m_download;
 
     static QByteArray randomImage(quint32 seed) {
@@ -56,7 +57,7 @@ class TestTransferE2e : public QObject {
     // The first time the simulator receives `line`, run `action` (inside the program's wait).
     void onLine(const QByteArray& line, std::function<void()> action) {
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(m_sim.get(), &KorvantaSim::lineReceived, this,
+        *connection = connect(m_sim, &KorvantaSim::lineReceived, this,
                               [line, action, connection](const QByteArray& got) {
                                   if (got != line) return;
                                   QObject::disconnect(*connection);
@@ -65,34 +66,26 @@ class TestTransferE2e : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        setTimings({5, 25, 40, 5});
-        QDir(portsFolder()).removeRecursively();
-    }
+    void initTestCase() { prepareEndToEnd(); }
 
     void init() {
-        m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_sim = std::make_unique<KorvantaSim>();
-        QVERIFY(m_sim->start(QStringLiteral("COM88")));
+        m_rig = std::make_unique<SimRig>(QStringLiteral("COM88"));
+        QVERIFY2(m_rig->started, qPrintable(m_rig->error));
+        m_sim = &m_rig->sim;
+        m_link = &m_rig->link;
+        m_form = &m_rig->form;
+        m_dialogs = &m_rig->dialogs;
         m_sim->setMemory(randomImage(7));
-        m_link = std::make_unique<ModuleLink>();
-        m_form = std::make_unique<TForm1>(*m_link, m_dir.filePath(QStringLiteral("setup.ini")));
         m_download = std::make_unique<TFormDownload>(*m_link);
         m_form->edPWD->setText(QStringLiteral("1234"));
-        m_link->ComPort1().setPort(m_sim->comName());
-        press(m_form->btConnect);
-        QVERIFY(m_link->connected());
+        QVERIFY(m_rig->connectToModule());
         // The keep-alive stays on: a transfer must keep it quiet while it runs.
         QVERIFY(m_link->CodeTimer().isActive());
     }
 
     void cleanup() {
         m_download.reset();
-        m_form.reset();
-        m_link.reset();
-        m_sim.reset();
-        m_dialogs.reset();
+        m_rig.reset();
     }
 
     void readGivesTheModulesMemory() {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/mainform.h"
+#include "link/modulelink.h"
+#include "link/portnames.h"
+#include "link/timing.h"
+#include "sim/korvantasim.h"
+#include "support/scripteddialogs.h"
+
+// End-to-end tests run in a ports folder of their own, with 5 ms ticks: a 30-tick login
+// timeout lasts 150 ms.
+inline void prepareEndToEnd() {
+    QStandardPaths::setTestModeEnabled(true);
+    setTimings({5, 25, 40, 5});
+    QDir(portsFolder()).removeRecursively();
+}
+
+// The simulated module on a pseudo-terminal and the program's main window beside it. The
+// module is started before the window, so the window lists its port.
+struct SimRig {
+    explicit SimRig(const QString& comName)
+        : started(sim.start(comName, &error)),
+          form(link, setupDir.filePath(QStringLiteral("setup.ini"))) {}
+
+    // Presses "Soros kapcsolat létrehozása" on the module's port, as the user would.
+    bool connectToModule() {
+        link.ComPort1().setPort(sim.comName());
+        QTest::mouseClick(form.btConnect, Qt::LeftButton);
+        return link.connected();
+    }
+
+    QTemporaryDir setupDir;
+    ScriptedDialogs dialogs;
+    KorvantaSim sim;
+    QString error;
+    bool started;
+    ModuleLink link;
+    TForm1 form;
+};
