@@ -171,10 +171,20 @@ void ModuleLink::HandleAnswerLine(const QByteArray& line) {
 }
 
 void ModuleLink::decodeFrameLine(const QByteArray& line) {
+    // The first frame answer after a reader cleared its flags is the answer it gets. A second
+    // frame in the same burst (a repeat, or a damaged copy) must not change what the reader
+    // takes, so it is shown in the traffic log and otherwise ignored.
+    if (flag(Flag::FrameReceived) || flag(Flag::FrameError)) return;
+    // Decoded aside and published whole: the frame buffer only ever holds a validated frame.
+    frame::Frame scratch = m_frameBuffer;
     const QByteArray digits = line.mid(int(qstrlen(proto::kReadFrame)));
-    const frame::DecodeResult result =
-        frame::decodeHex(digits, m_frameBuffer, frame::ChecksumOrder::ModuleLittleEndian);
-    setFlag(result == frame::DecodeResult::Ok ? Flag::FrameReceived : Flag::FrameError);
+    if (frame::decodeHex(digits, scratch, frame::ChecksumOrder::ModuleLittleEndian) ==
+        frame::DecodeResult::Ok) {
+        m_frameBuffer = scratch;
+        setFlag(Flag::FrameReceived);
+    } else {
+        setFlag(Flag::FrameError);
+    }
 }
 
 bool ModuleLink::beginExchange() {

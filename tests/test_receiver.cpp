@@ -214,16 +214,28 @@ private slots:
         QTest::newRow("space after token") << " " + hex << error << old;
         QByteArray lower = hex;
         lower[20] = 'a';
-        QTest::newRow("lower case at byte 10") << lower << error << now.left(10) + old.mid(10);
+        // A frame that fails its check leaves the buffer exactly as it was: a reader never
+        // sees half of a damaged frame mixed into the last good one.
+        QTest::newRow("lower case at byte 10") << lower << error << old;
         QByteArray last = hex;
         last[539] = 'G';
-        QTest::newRow("bad digit in last byte") << last << error << now.left(269) + old.mid(269);
+        QTest::newRow("bad digit in last byte") << last << error << old;
         QTest::newRow("checksum in PC order")
-            << frame::toHex(frame::build(QByteArray(), 0, Order::PcBigEndian)) << error
-            << QByteArray();
+            << frame::toHex(frame::build(QByteArray(), 0, Order::PcBigEndian)) << error << old;
         frame::Frame wrong = fresh;
         wrong[0] ^= 1;
-        QTest::newRow("wrong checksum") << frame::toHex(wrong) << error << QByteArray();
+        QTest::newRow("wrong checksum") << frame::toHex(wrong) << error << old;
+
+        // Two frame answers in one burst: the first one decides what the reader gets.
+        const QByteArray good = "RDFL" + hex;
+        QTest::newRow("good, then damaged copy")
+            << hex + "\r\n" + "RDFL" + frame::toHex(wrong) << QStringList{"FrameReceived"} << now;
+        QTest::newRow("good, then lower-case copy")
+            << hex + "\r\n" + "RDFL" + lower << QStringList{"FrameReceived"} << now;
+        QTest::newRow("damaged, then good copy")
+            << frame::toHex(wrong) + "\r\n" + good << error << old;
+        QTest::newRow("good, then another good frame")
+            << hex + "\r\n" + "RDFL" + frame::toHex(zero) << QStringList{"FrameReceived"} << now;
     }
     void pageFrame() {
         QFETCH(QByteArray, digits);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/mainform.h"
+#include "config/pageframe.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
@@ -104,6 +105,37 @@ private slots:
         QVERIFY(m_dialogs->messages.isEmpty());
         QVERIFY(m_download->btRead->isEnabled());
         QVERIFY(m_link->CodeTimer().isActive());
+    }
+
+    void burstOfGoodAndDamagedFrames_data() {
+        QTest::addColumn<bool>("damagedFirst");
+        QTest::addColumn<QString>("panels");
+        QTest::newRow("good frame, then damaged copy") << false << "GGGGGGGG";
+        QTest::newRow("damaged copy, then good frame") << true << "RRRRRRRR";
+    }
+    void burstOfGoodAndDamagedFrames() {
+        // Every block comes twice in one write, once with a wrong checksum. What the read keeps
+        // is the frame that passed its check when the read took it, or nothing at all.
+        QFETCH(bool, damagedFirst);
+        QFETCH(QString, panels);
+        const QByteArray module = m_sim->memory();
+        const QByteArray before = m_download->ConfigImage();
+        connect(m_sim, &KorvantaSim::lineReceived, this, [&](const QByteArray& line) {
+            const bool block = line.startsWith("RDFL000");
+            m_sim->setSilent(block);  // the sim's own answer would come after ours
+            if (!block) return;
+            const int b = line.right(1).toInt();
+            const frame::Frame good = frame::build(module.mid(256 * b, 256), quint16(b),
+                                                   frame::ChecksumOrder::ModuleLittleEndian);
+            frame::Frame damaged = good;
+            damaged[17] ^= 0x40;
+            const QByteArray first = "RDFL" + frame::toHex(damagedFirst ? damaged : good);
+            const QByteArray second = "RDFL" + frame::toHex(damagedFirst ? good : damaged);
+            m_sim->sendLine(first + "\r\n" + second);
+        });
+        press(m_download->btRead);
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_download->ConfigImage(), damagedFirst ? before : module);
     }
 
     void leadingZeroDataVersionIsAccepted() {
@@ -309,6 +341,10 @@ private slots:
             s.setDataVersionText("");
         }) << QStringList{"Programverzió: v       (DataVer=0)"}
                                             << "" << 0;
+        QTest::newRow("markup in the text stays text") << Setup([](KorvantaSim& s, TFormDownload&) {
+            s.setFirmwareText("<h1>v9.99 OK</h1><!--");
+        }) << QStringList{"Programverzió: <h1>v9.99 OK</h1><!--       (DataVer=2)"}
+                                                       << "" << 2;
         QTest::newRow("wrong code")
             << Setup([](KorvantaSim& s, TFormDownload&) { s.setInstallerCode("1111"); })
             << QStringList{" Hibás telepítői azonosító!"} << "Leolvasás sikertelen." << 77;
