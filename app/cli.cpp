@@ -2,7 +2,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "config/configimage.h"
 #include "config/datafile.h"
@@ -33,6 +35,18 @@ bool load(const QString& path, QByteArray& image) {
     return true;
 }
 
+// Output that did not reach its file (a full disk, a closed pipe) is an error, not a result:
+// a script that reads an exit code of 0 or 1 must be able to trust the lines it got.
+int finish(int code) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno;
+        print(stderr, QStringLiteral("telvora-cli: cannot write the output: %1\n")
+                          .arg(QString::fromLocal8Bit(std::strerror(err))));
+        return kError;
+    }
+    return code;
+}
+
 int usage() {
     print(stderr, QStringLiteral("usage: telvora-cli show FILE.KD2\n"
                                  "       telvora-cli diff A.KD2 B.KD2\n"));
@@ -49,7 +63,7 @@ int main(int argc, char** argv) {
         if (!load(args[1], image)) return kError;
         for (const paramtext::Line& line : paramtext::describe(image))
             print(stdout, line.key + QStringLiteral(" = ") + line.value + QLatin1Char('\n'));
-        return kSame;
+        return finish(kSame);
     }
     if (args.size() == 3 && args[0] == QLatin1String("diff")) {
         QByteArray a, b;
@@ -58,7 +72,7 @@ int main(int argc, char** argv) {
         for (const paramtext::Difference& d : diffs)
             print(stdout, d.key + QStringLiteral(": ") + d.before + QStringLiteral(" -> ") +
                               d.after + QLatin1Char('\n'));
-        return diffs.isEmpty() ? kSame : kDifferent;
+        return finish(diffs.isEmpty() ? kSame : kDifferent);
     }
     return usage();
 }

@@ -2,17 +2,27 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 
 static QWidget* owner() { return QApplication::activeWindow(); }
 
+std::unique_ptr<QMessageBox> QtDialogs::makeBox(QMessageBox::Icon icon, const QString& text,
+                                                QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(owner());
+    box->setIcon(icon);
+    box->setWindowTitle(QApplication::applicationDisplayName());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setStandardButtons(buttons);
+    return box;
+}
+
 void QtDialogs::message(const QString& text) {
-    QMessageBox::information(owner(), QApplication::applicationDisplayName(), text);
+    makeBox(QMessageBox::Information, text, QMessageBox::Ok)->exec();
 }
 
 bool QtDialogs::confirm(const QString& text) {
-    return QMessageBox::question(owner(), QApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return makeBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No)->exec() ==
+           QMessageBox::Yes;
 }
 
 QString QtDialogs::openFileName(const QString& filter, const QString& initialName) {

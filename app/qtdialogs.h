@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QMessageBox>
+#include <memory>
+
 #include "app/dialogs.h"
 
 class QtDialogs : public UserDialogs {
@@ -8,4 +11,9 @@ public:
     bool confirm(const QString& text) override;
     QString openFileName(const QString& filter, const QString& initialName) override;
     QString saveFileName(const QString& filter, const QString& initialName) override;
+
+    // The box message() and confirm() show. Texts are always plain: what the module sends and
+    // what a file name holds must never be read as markup.
+    static std::unique_ptr<QMessageBox> makeBox(QMessageBox::Icon icon, const QString& text,
+                                                QMessageBox::StandardButtons buttons);
 };

@@ -19,6 +19,8 @@ TSerialForm::TSerialForm(ModuleLink& link, QWidget* parent) : QWidget(parent), m
     RxMemo->setObjectName(QStringLiteral("RxMemo"));
     RxMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     RxMemo->setWordWrapMode(QTextOption::WrapAnywhere);
+    // Status polling alone writes two lines a second all day; the oldest lines go.
+    RxMemo->setMaximumBlockCount(kTrafficLogMaxLines);
     btClose = new QPushButton(QStringLiteral("Ablak bezárása"), this);
     btClose->setObjectName(QStringLiteral("btClose"));
     btClear = new QPushButton(QStringLiteral("Ablak törlése"), this);

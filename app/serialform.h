@@ -6,6 +6,9 @@
 
 class ModuleLink;
 
+// Lines the traffic log keeps, the empty last line included; older lines are dropped.
+constexpr int kTrafficLogMaxLines = 5000;
+
 // What passes on the link: every received line and every command sent with echo.
 class TSerialForm : public QWidget {
     Q_OBJECT

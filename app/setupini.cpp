@@ -1,14 +1,19 @@
 #include "app/setupini.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
+#include "base/savefile.h"
 #include "link/textcodec.h"
 
 namespace {
 const QByteArray kLineEnd("\r\n");
 constexpr char kStoredCr = 0x09;
 constexpr char kStoredLf = 0x08;
+// Our grid is 2 x 1 with short texts. A file far past these bounds is not ours, and taking
+// its size at its word would let one line allocate gigabytes.
+constexpr int kMaxGridSide = 256;
+constexpr int kMaxLineBytes = 4096;
 
 std::optional<int> toInt(const QByteArray& text) {
     bool ok = false;
@@ -29,6 +34,9 @@ std::optional<SettingsGrid> parseSettingsGrid(const QByteArray& bytes) {
     const auto cols = toInt(size[0]);
     const auto rows = toInt(size[1]);
     if (!cols || !rows || *cols <= 0 || *rows <= 0) return std::nullopt;
+    if (*cols > kMaxGridSide || *rows > kMaxGridSide) return std::nullopt;
+    for (const QByteArray& line : lines)
+        if (line.size() > kMaxLineBytes) return std::nullopt;
 
     SettingsGrid grid;
     grid.columns = *cols;
@@ -78,9 +86,13 @@ QByteArray formatSettingsGrid(const SettingsGrid& grid) {
 }
 
 std::optional<Setup> readSetupIni(const QString& path) {
+    // A FIFO or a device in its place would block the start or hand out endless bytes.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const auto grid = parseSettingsGrid(file.readAll());
+    const QByteArray bytes = file.read(kSetupIniMaxBytes + 1);
+    if (bytes.size() > kSetupIniMaxBytes) return std::nullopt;
+    const auto grid = parseSettingsGrid(bytes);
     if (!grid) return std::nullopt;
     return Setup{grid->cells.value({0, 0}), grid->cells.value({1, 0})};
 }
@@ -89,9 +101,7 @@ bool writeSetupIni(const QString& path, const Setup& setup, QString* error) {
     SettingsGrid grid;
     grid.cells[{0, 0}] = setup.port;
     grid.cells[{1, 0}] = setup.phone;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(formatSettingsGrid(grid)) < 0 ||
-        !file.commit()) {
+    if (savefile::save(path, formatSettingsGrid(grid)) != savefile::Result::Saved) {
         if (error) *error = QStringLiteral("Cannot Create ") + path;
         return false;
     }

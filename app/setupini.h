@@ -22,6 +22,10 @@ struct SettingsGrid {
 std::optional<SettingsGrid> parseSettingsGrid(const QByteArray& bytes);
 QByteArray formatSettingsGrid(const SettingsGrid& grid);
 
+// Larger files are rejected unread.
+// Larger files are rejected unread.
+constexpr int kSetupIniMaxBytes = 1 << 20;
+
 struct Setup {
     QString port;   // cell 0,0
     QString phone;  // cell 1,0

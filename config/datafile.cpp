@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "base/savefile.h"
 #include "config/configimage.h"
 
 namespace datafile {
@@ -26,7 +26,11 @@ QString openFailureText(const QString& path) {
 
 std::optional<QString> open(const QString& path, QByteArray& image) {
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) return openFailureText(path);
+    // Only a regular file: opening a FIFO or a device would wait for a writer and freeze the
+    // program, and a device could hand out endless bytes.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) return QString::fromLatin1(kAccessDenied);
+    if (!file.open(QIODevice::ReadOnly)) return openFailureText(path);
     const QByteArray bytes = file.read(image::kSize);
     if (bytes.size() < image::kSize) return QString::fromLatin1(kReadBeyondEnd);
     image = bytes;
@@ -34,15 +38,18 @@ std::optional<QString> open(const QString& path, QByteArray& image) {
 }
 
 std::optional<QString> save(const QString& path, const QByteArray& image) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString::fromLatin1(QFileInfo(path).dir().exists() ? kAccessDenied : kPathNotFound);
-    if (file.write(image) != image.size()) {
-        file.cancelWriting();
-        return QString::fromLatin1(kDiskFull);
+    switch (savefile::save(path, image)) {
+        case savefile::Result::Saved:
+            return std::nullopt;
+        case savefile::Result::CannotCreate:
+            return QString::fromLatin1(QFileInfo(path).dir().exists() ? kAccessDenied
+                                                                      : kPathNotFound);
+        case savefile::Result::WriteFailed:
+            return QString::fromLatin1(kDiskFull);
+        case savefile::Result::CommitFailed:
+            break;
     }
-    if (!file.commit()) return QString::fromLatin1(kAccessDenied);
-    return std::nullopt;
+    return QString::fromLatin1(kAccessDenied);
 }
 
 QString withDefaultExtension(const QString& path) {

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -102,6 +104,11 @@ private slots:
         QTest::newRow("missing second file") << QStringList{"diff", good, missing} << "missing.KD2";
         QTest::newRow("no command") << QStringList{} << "usage:";
         QTest::newRow("unknown command") << QStringList{"merge", good, good} << "usage:";
+        // A FIFO would block the program until something writes into it.
+        const QString fifo = m_dir.filePath("pipe.KD2");
+        if (!QFile::exists(fifo)) ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+        QTest::newRow("fifo") << QStringList{"show", fifo} << "Access denied";
+        QTest::newRow("fifo second") << QStringList{"diff", good, fifo} << "Access denied";
     }
     void errors() {
         QFETCH(QStringList, args);
@@ -110,6 +117,31 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
+    }
+
+    void lostOutputIsAnError_data() {
+        QTest::addColumn<QStringList>("args");
+        const QString a = file("full-a.KD2", site());
+        QByteArray changed = site();
+        changed[A::ZoneRecords + A::ZoneName] = 'X';
+        const QString b = file("full-b.KD2", changed);
+        QTest::newRow("show") << QStringList{"show", a};
+        QTest::newRow("diff with differences") << QStringList{"diff", a, b};
+    }
+    void lostOutputIsAnError() {
+        // Every line written to a full device is lost: that must not read as a result.
+        QFETCH(QStringList, args);
+        if (!QFile::exists("/dev/full")) QSKIP("no /dev/full here");
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(TELVORA_CLI), args);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        const QStringList err =
+            QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(err.size(), 1);
+        QVERIFY2(err.first().startsWith("telvora-cli: cannot write the output"),
+                 qPrintable(err.first()));
     }
 };
 

@@ -267,12 +267,31 @@ private slots:
                                        {"one number", "2\r\n0,0,COM1\r\n"},
                                        {"column outside", "2,1\r\n2,0,X\r\n"},
                                        {"row outside", "2,1\r\n0,1,X\r\n"},
-                                       {"one comma", "2,1\r\n0,COM1\r\n"}};
+                                       {"one comma", "2,1\r\n0,COM1\r\n"},
+                                       // Sizes that would allocate gigabytes or crash.
+                                       {"two billion columns", "2000000000,1\r\n"},
+                                       {"hundred million columns", "100000000,1\r\n"},
+                                       {"257 rows", "2,257\r\n0,0,COM1\r\n"}};
         for (const auto& r : rows) QTest::newRow(r[0]) << QByteArray(r[1]);
     }
     void rejectedGrids() {
         QFETCH(QByteArray, file);
         QVERIFY(!parseSettingsGrid(file));
+    }
+
+    void boundsOfAcceptedGrids() {
+        QVERIFY(parseSettingsGrid("256,256\r\n255,255,X\r\n"));
+        const QByteArray cell = "2,1\r\n0,0,";
+        QVERIFY(parseSettingsGrid(cell + QByteArray(4096 - 4, 'C')));
+        QVERIFY(!parseSettingsGrid(cell + QByteArray(4096 - 3, 'C')));
+        // A file past the size bound is not read at all.
+        QTemporaryDir dir;
+        QFile f(dir.filePath("setup.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("2,1\r\n0,0,COM3\r\n");
+        for (int i = 0; i < kSetupIniMaxBytes / 16 + 1; ++i) f.write("cw 0,20        \n");
+        f.close();
+        QVERIFY(!readSetupIni(f.fileName()));
     }
 
     void portWithoutPhone() {

@@ -8,6 +8,7 @@
 
 #include "app/mainform.h"
 #include "app/serialform.h"
+#include "app/qtdialogs.h"
 #include "app/setupini.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
@@ -251,6 +252,35 @@ private slots:
         QTest::mouseClick(fx.traffic->btAT, Qt::LeftButton);
         QVERIFY(fx.device->written.isEmpty());
         QCOMPARE(memoLines(*fx.traffic).size(), 3);
+    }
+
+    void trafficLogKeepsTheNewestLines() {
+        ScriptedDialogs dialogs;
+        Fixture fx(setupPath());
+        QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
+        const int total = kTrafficLogMaxLines + 1500;
+        QByteArray burst;
+        for (int i = 1; i <= total; ++i) burst += "LINE " + QByteArray::number(i) + "\r";
+        fx.device->feed(burst);
+        const QStringList lines = memoLines(*fx.traffic);
+        QCOMPARE(lines.size(), kTrafficLogMaxLines);
+        QCOMPARE(lines.last(), QString());
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("LINE %1").arg(total));
+        QCOMPARE(lines.first(), QStringLiteral("LINE %1").arg(total - kTrafficLogMaxLines + 2));
+    }
+
+    void messageBoxesShowPlainText() {
+        // A version text from the module must not be taken for markup.
+        const QString text = QStringLiteral("Programverzió: <h1>v9.99 OK</h1><!--       (DataVer=2)");
+        for (auto buttons : {QMessageBox::StandardButtons(QMessageBox::Ok),
+                             QMessageBox::StandardButtons(QMessageBox::Yes | QMessageBox::No)}) {
+            const auto box = QtDialogs::makeBox(QMessageBox::Information, text, buttons);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            QCOMPARE(box->text(), text);
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
     }
 
     void detailsButtonCaptions() {
