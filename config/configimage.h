@@ -3,12 +3,17 @@
 #include <QByteArray>
 #include <QColor>
 
+#include "link/pageframe.h"
+#include "link/protocol.h"
+#include "params/flashaddr.h"
+
 // The PC's copy of the module's parameter memory: 8 blocks of 256 bytes.
 namespace image {
 
-constexpr int kSize = 2048;
-constexpr int kBlockCount = 8;
-constexpr int kBlockSize = 256;
+constexpr int kSize = FlashAddr::ImageSize;
+constexpr int kBlockCount = proto::kConfigPageCount;
+constexpr int kBlockSize = frame::kDataSize;
+static_assert(kBlockCount * kBlockSize == kSize, "the blocks make up the whole memory");
 
 // Offsets of block 0 that a compare never looks at: the module does not give its user and
 // installer codes back as they were written (offsets 0-12, then 3 of every 15 up to 177,

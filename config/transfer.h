@@ -5,7 +5,7 @@
 #include <array>
 
 #include "config/configimage.h"
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 
 class ModuleLink;
 

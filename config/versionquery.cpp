@@ -6,25 +6,22 @@
 #include "link/texts.h"
 
 namespace {
-constexpr int kTextFirst = 0;
-constexpr int kFieldLength = 33;
-constexpr int kDigitsFirst = 32;
 const char* const kQueryRunning = "Programverzió lekérdezése...";
 const char* const kQueryFailed = "Leolvasás sikertelen.";
 
 QByteArray zeroEndedField(const frame::Frame& page, int first) {
     QByteArray out;
-    for (int i = first; i < first + kFieldLength && page[i] != 0; ++i) out.append(char(page[i]));
+    for (int i = first; i < first + proto::kVersionFieldLength && page[i] != 0; ++i) out.append(char(page[i]));
     return out;
 }
 }  // namespace
 
 VersionPage parseVersionPage(const frame::Frame& page) {
     VersionPage v;
-    v.firmwareText = zeroEndedField(page, kTextFirst);
+    v.firmwareText = zeroEndedField(page, proto::kVersionTextOffset);
     // A leading "0" makes an empty field read as 0; a field that is no number reads as 0 too.
     bool ok = false;
-    const int value = (QByteArray("0") + zeroEndedField(page, kDigitsFirst)).toInt(&ok, 10);
+    const int value = (QByteArray("0") + zeroEndedField(page, proto::kVersionDigitsOffset)).toInt(&ok, 10);
     v.dataVersion = ok ? value : 0;
     return v;
 }
@@ -37,7 +34,7 @@ QString runVersionQuery(ModuleLink& link) {
     bool ok = false;
     if (!link.ModuleLogin()) {
         result = link.loginVerdict();
-    } else if (link.requestPage(kVersionPage, proto::kPageReadTicks)) {
+    } else if (link.requestPage(quint16(proto::kVersionPage), proto::kPageReadTicks)) {
         const VersionPage v = parseVersionPage(link.frameBuffer());
         link.DataVer = v.dataVersion;
         result = QStringLiteral("Programverzió: ") + fromModuleText(v.firmwareText) +

@@ -2,13 +2,12 @@
 
 #include <QString>
 
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 
 class ModuleLink;
 
 // The only data version whose memory layout this program understands.
 constexpr int TelvoraDataVer = 2;
-constexpr quint16 kVersionPage = 0xFFFF;
 
 struct VersionPage {
     QByteArray firmwareText;  // bytes 0..32 up to the first zero byte

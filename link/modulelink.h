@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "link/comport.h"
 #include "link/lineassembler.h"
 

@@ -46,6 +46,17 @@ enum Authorised : int {
     kAuthTeachLast = 163,
 };
 
+// Pages of the module's memory that travel in page frames.
+constexpr int kConfigFirstPage = 0;  // the parameter memory, one page a 256-byte block
+constexpr int kConfigPageCount = 8;
+constexpr int kVersionPage = 0xFFFF;  // firmware text and data version
+
+// The version page: the firmware text from byte 0 (up to a zero byte) and the data version's
+// digits from byte 32. The text may run 33 characters, so its last one is the first digit.
+constexpr int kVersionTextOffset = 0;
+constexpr int kVersionFieldLength = 33;
+constexpr int kVersionDigitsOffset = 32;
+
 // Tick counts of the transaction waits (one tick is Timings::tickMs).
 constexpr int kLoginTicks = 30;
 constexpr int kPageReadTicks = 50;

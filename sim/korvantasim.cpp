@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "link/codestring.h"
 #include "link/hex.h"
 #include "link/portnames.h"

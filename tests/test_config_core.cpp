@@ -5,7 +5,7 @@
 
 #include "config/configimage.h"
 #include "config/datafile.h"
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "config/versionquery.h"
 
 Q_DECLARE_METATYPE(frame::ChecksumOrder)

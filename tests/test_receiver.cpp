@@ -3,7 +3,7 @@
 #include <iterator>
 #include <memory>
 
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "link/lineassembler.h"
 #include "link/modulelink.h"
 #include "link/protocol.h"

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "link/codestring.h"
 #include "link/portnames.h"
 #include "sim/korvantasim.h"

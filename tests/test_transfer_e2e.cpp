@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/mainform.h"
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"

@@ -1,4 +1,4 @@
-#include "config/pageframe.h"
+#include "link/pageframe.h"
 
 #include "link/hex.h"
 
