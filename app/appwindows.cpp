@@ -1,11 +1,12 @@
 #include "app/appwindows.h"
 
-TelvoraWindows::TelvoraWindows(std::unique_ptr<SerialDevice> device, const QString& setupPath)
-    : link(std::move(device)),
-      mainForm(link, setupPath),
-      serialForm(link),
-      downloadForm(link),
-      parSettingForm(&downloadForm),
+TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
+                               std::unique_ptr<SerialDevice> device, const QString& setupPath)
+    : link(std::move(device), timings),
+      mainForm(link, dialogs, setupPath),
+      serialForm(link, dialogs),
+      downloadForm(link, dialogs),
+      parSettingForm(dialogs, &downloadForm),
       onOffModeForm(&parSettingForm) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
     mainForm.setTrafficWindow(&serialForm);
@@ -14,10 +15,11 @@ TelvoraWindows::TelvoraWindows(std::unique_ptr<SerialDevice> device, const QStri
         downloadForm.raise();
         downloadForm.activateWindow();
     };
-    // The editor works on the transfer window's image, modally: nothing else may change the
-    // image while it is open.
+    // The editor gets a copy of the image and hands the edited one back on OK; it is modal, so
+    // nothing else changes the image meanwhile.
     downloadForm.onEdit = [this] {
         parSettingForm.LoadFromImage(downloadForm.ConfigImage());
-        parSettingForm.exec();
+        if (parSettingForm.exec() == QDialog::Accepted)
+            downloadForm.setConfigImage(parSettingForm.StoreToImage());
     };
 }

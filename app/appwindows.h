@@ -7,14 +7,19 @@
 #include "app/serialform.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
+#include "link/timing.h"
 #include "params/onoffmode.h"
 #include "params/paramform.h"
 
+class UserDialogs;
+
 // Every window of the program, created once and wired to the others; they live until the end.
+// The dialog seam and the timer intervals are handed to each from here.
 class TelvoraWindows {
 public:
-    explicit TelvoraWindows(std::unique_ptr<SerialDevice> device = makeQtSerialDevice(),
-                            const QString& setupPath = QStringLiteral("setup.ini"));
+    TelvoraWindows(UserDialogs& dialogs, const Timings& timings = Timings(),
+                   std::unique_ptr<SerialDevice> device = makeQtSerialDevice(),
+                   const QString& setupPath = QStringLiteral("setup.ini"));
 
     ModuleLink link;
     TForm1 mainForm;

@@ -21,8 +21,8 @@ void print(FILE* to, const QString& text) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
 }
 
-bool load(const QString& path, QByteArray& image) {
-    image = QByteArray(image::kSize, '\0');
+bool load(const QString& path, QByteArray& bytes) {
+    ParamImage image;
     if (const auto error = datafile::open(path, image)) {
         QString why = *error;
         if (QFileInfo(path).isFile() && QFileInfo(path).size() < image::kSize)
@@ -32,6 +32,7 @@ bool load(const QString& path, QByteArray& image) {
         print(stderr, QStringLiteral("telvora-cli: %1: %2\n").arg(path, why));
         return false;
     }
+    bytes = image.bytes();
     return true;
 }
 

@@ -10,9 +10,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("GSM-Korvanta Telvora"));
     QApplication::setApplicationDisplayName(QStringLiteral("GSM-Korvanta Telvora"));
     QtDialogs qtDialogs;
-    setDialogs(&qtDialogs);
-
-    TelvoraWindows windows;
+    TelvoraWindows windows(qtDialogs);
     TForm1& mainForm = windows.mainForm;
     mainForm.setWindowTitle(QStringLiteral("GSM-Korvanta  v1.22 (dv.%1)").arg(TelvoraDataVer));
 

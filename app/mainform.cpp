@@ -7,11 +7,12 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "app/serialform.h"
 #include "app/setupini.h"
 #include "config/versionquery.h"
 #include "link/ecomport.h"
+#include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
 #include "link/texts.h"
@@ -35,13 +36,13 @@ void ClickableStatusBar::mousePressEvent(QMouseEvent* event) {
     emit clicked();
 }
 
-TForm1::TForm1(ModuleLink& link, const QString& setupPath, QWidget* parent)
-    : QMainWindow(parent), m_link(link), m_setupPath(setupPath) {
+TForm1::TForm1(ModuleLink& link, UserDialogs& dialogs, const QString& setupPath, QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_dialogs(dialogs), m_setupPath(setupPath) {
     buildControls();
     m_link.setInstallerCodeSource([this] { return edPWD->text(); });
     connect(&m_link, &ModuleLink::statusText, this, &TForm1::setStatus);
     connect(&m_link, &ModuleLink::comError, this,
-            [](const QString& text) { dialogs().message(text); });
+            [this](const QString& text) { m_dialogs.message(text); });
     connect(&m_link.ComPort1(), &TComPort::portLost, this, [this] {
         setStatus(QString::fromUtf8(texts::kNoSerial));
         showConnectedButtons(false);
@@ -164,8 +165,8 @@ void TForm1::buildControls() {
         {btRFlearn, &onRFlearn},
     };
     for (const auto& [b, hook] : hooks)
-        connect(b, &QPushButton::clicked, this, [hook] {
-            if (*hook) reportComErrors(*hook);
+        connect(b, &QPushButton::clicked, this, [this, hook] {
+            if (*hook) reportComErrors(m_dialogs, *hook);
         });
 
     for (const PortEntry& p : listPorts()) {
@@ -208,7 +209,7 @@ void TForm1::FormDestroy() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     // Ends any dial that is waiting.
-    m_link.setFlag(Flag::Abort);
+    m_link.setAbort();
     QMainWindow::closeEvent(event);
     emit closed();
 }
@@ -239,7 +240,7 @@ void TForm1::btDisconnectClick() {
 
 void TForm1::choosePort(const QString& name) {
     // The buttons keep showing the open state if the new port fails; disconnect resets them.
-    reportComErrors([&] { m_link.ComPort1().setPort(name); });
+    reportComErrors(m_dialogs, [&] { m_link.ComPort1().setPort(name); });
 }
 
 void TForm1::btDetailsClick() {
@@ -261,13 +262,17 @@ void TForm1::btDetailsClick() {
 void TForm1::StatusBar1Click() { setWindowTitle(statusText()); }
 
 void TForm1::btAskVersionClick() {
-    ExchangeGuard exchange(m_link);
-    if (!exchange.acquired()) return;  // a transfer is talking to the module
+    ModuleExchange exchange(m_link);
+    if (!exchange.acquired()) {
+        // A transfer is talking to the module; say so rather than ignore the button.
+        setStatus(QString::fromUtf8(texts::kBusy));
+        return;
+    }
     btAskVersion->setEnabled(false);
     struct Reenable {
         QPushButton* b;
         ~Reenable() { b->setEnabled(true); }
     } reenable{btAskVersion};
-    const QString text = runVersionQuery(m_link);
-    if (!text.isEmpty()) dialogs().message(text);
+    const QString text = runVersionQuery(exchange);
+    if (!text.isEmpty()) m_dialogs.message(text);
 }

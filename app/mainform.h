@@ -9,6 +9,7 @@
 #include <functional>
 
 class ModuleLink;
+class UserDialogs;
 class TSerialForm;
 
 // A status bar that reports a click on it.
@@ -28,8 +29,8 @@ protected:
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(ModuleLink& link, const QString& setupPath = QStringLiteral("setup.ini"),
-                    QWidget* parent = nullptr);
+    TForm1(ModuleLink& link, UserDialogs& dialogs,
+           const QString& setupPath = QStringLiteral("setup.ini"), QWidget* parent = nullptr);
     ~TForm1() override;
 
     ModuleLink& link() { return m_link; }
@@ -92,6 +93,7 @@ private:
     void showConnectedButtons(bool open);
 
     ModuleLink& m_link;
+    UserDialogs& m_dialogs;
     QString m_setupPath;
     TSerialForm* m_traffic = nullptr;
     bool m_destroyed = false;

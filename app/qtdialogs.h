@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <memory>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 class QtDialogs : public UserDialogs {
 public:

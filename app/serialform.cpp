@@ -4,7 +4,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "link/modulelink.h"
 #include "link/protocol.h"
 
@@ -13,7 +13,8 @@ constexpr int kWidth = 383;
 constexpr int kHeight = 495;
 }  // namespace
 
-TSerialForm::TSerialForm(ModuleLink& link, QWidget* parent) : QWidget(parent), m_link(link) {
+TSerialForm::TSerialForm(ModuleLink& link, UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), m_link(link), m_dialogs(dialogs) {
     setWindowTitle(QStringLiteral("Soros kapcsolat részletei"));
     RxMemo = new QPlainTextEdit(this);
     RxMemo->setObjectName(QStringLiteral("RxMemo"));
@@ -59,5 +60,5 @@ void TSerialForm::btCloseClick() {
 void TSerialForm::btClearClick() { RxMemo->clear(); }
 
 void TSerialForm::btATClick() {
-    reportComErrors([this] { m_link.SendCommandEcho(proto::kModemAt); });
+    reportComErrors(m_dialogs, [this] { m_link.SendCommandEcho(proto::kModemAt); });
 }

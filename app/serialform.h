@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class ModuleLink;
+class UserDialogs;
 
 // Lines the traffic log keeps, the empty last line included; older lines are dropped.
 constexpr int kTrafficLogMaxLines = 5000;
@@ -13,7 +14,7 @@ constexpr int kTrafficLogMaxLines = 5000;
 class TSerialForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TSerialForm(ModuleLink& link, QWidget* parent = nullptr);
+    TSerialForm(ModuleLink& link, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     QPlainTextEdit* RxMemo;
     QPushButton* btClose;
@@ -34,4 +35,5 @@ signals:
 
 private:
     ModuleLink& m_link;
+    UserDialogs& m_dialogs;
 };

@@ -3,12 +3,14 @@
 namespace image {
 
 namespace {
-constexpr int kCodeRecordStride = 15;  // a user record
-constexpr int kCodeOffsetInRecord = 10;
+constexpr int kCodeRecordStride = FlashAddr::UserRecordSize;
+constexpr int kCodeOffsetInRecord = FlashAddr::UserCode;
 constexpr int kCodeBytes = 3;
-constexpr int kLastRuleOffset = 184;
-constexpr int kInstallerCodeFirst = 180;
-constexpr int kInstallerCodeLast = 182;
+constexpr int kInstallerCodeFirst = FlashAddr::InstallerCode;
+constexpr int kInstallerCodeLast = FlashAddr::InstallerCode + kCodeBytes - 1;
+// The rule of every 15th byte runs on a little past the installer code; 183 and 184 (the
+// first zone's name) stay outside it only because the remainder there is 8 and 9.
+constexpr int kLastRuleOffset = kInstallerCodeLast + 2;
 }  // namespace
 
 bool isExceptedOffset(int block, int offset) {
@@ -30,18 +32,18 @@ int firstDifference(int block, const QByteArray& moduleBlock, const QByteArray& 
 
 }  // namespace image
 
-QColor panelRgb(PanelColour colour) {
+Rgb panelRgb(PanelColour colour) {
     switch (colour) {
         case PanelColour::Silver:
-            return QColor(192, 192, 192);
+            return {192, 192, 192};
         case PanelColour::White:
-            return QColor(255, 255, 255);
+            return {255, 255, 255};
         case PanelColour::Yellow:
-            return QColor(255, 255, 0);
+            return {255, 255, 0};
         case PanelColour::Green:
-            return QColor(0, 128, 0);
+            return {0, 128, 0};
         case PanelColour::Red:
-            return QColor(255, 0, 0);
+            return {255, 0, 0};
     }
-    return {};
+    return {0, 0, 0};
 }

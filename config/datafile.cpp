@@ -24,7 +24,7 @@ QString openFailureText(const QString& path) {
 }
 }  // namespace
 
-std::optional<QString> open(const QString& path, QByteArray& image) {
+std::optional<QString> open(const QString& path, ParamImage& image) {
     QFile file(path);
     // Only a regular file: opening a FIFO or a device would wait for a writer and freeze the
     // program, and a device could hand out endless bytes.
@@ -33,12 +33,12 @@ std::optional<QString> open(const QString& path, QByteArray& image) {
     if (!file.open(QIODevice::ReadOnly)) return openFailureText(path);
     const QByteArray bytes = file.read(image::kSize);
     if (bytes.size() < image::kSize) return QString::fromLatin1(kReadBeyondEnd);
-    image = bytes;
+    image = *ParamImage::fromBytes(bytes);
     return std::nullopt;
 }
 
-std::optional<QString> save(const QString& path, const QByteArray& image) {
-    switch (savefile::save(path, image)) {
+std::optional<QString> save(const QString& path, const ParamImage& image) {
+    switch (savefile::save(path, image.bytes())) {
         case savefile::Result::Saved:
             return std::nullopt;
         case savefile::Result::CannotCreate:

@@ -4,7 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "config/datafile.h"
 #include "link/modulelink.h"
 
@@ -12,8 +12,8 @@ namespace {
 constexpr int kPanelsPerRow = 4;
 }
 
-TFormDownload::TFormDownload(ModuleLink& link, QWidget* parent)
-    : QWidget(parent), m_transfer(link) {
+TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), m_dialogs(dialogs), m_transfer(link) {
     setWindowTitle(QStringLiteral("GSM-Korvanta paraméterbeállítás"));
 
     auto* layout = new QVBoxLayout(this);
@@ -70,7 +70,7 @@ TFormDownload::TFormDownload(ModuleLink& link, QWidget* parent)
     connect(&m_transfer, &ConfigTransfer::buttonsEnabled, this,
             &TFormDownload::setTransferButtonsEnabled);
     connect(&m_transfer, &ConfigTransfer::message, this,
-            [](const QString& text) { dialogs().message(text); });
+            [this](const QString& text) { m_dialogs.message(text); });
     adjustSize();
 }
 
@@ -80,7 +80,8 @@ QColor TFormDownload::panelColour(int block) const {
 
 void TFormDownload::setPanelColour(int block, PanelColour colour) {
     QPalette p = BP[block]->palette();
-    const QColor rgb = panelRgb(colour);
+    const Rgb c = panelRgb(colour);
+    const QColor rgb(c.red, c.green, c.blue);
     p.setColor(QPalette::Window, rgb);
     // Dark panels need light text to stay readable.
     p.setColor(QPalette::WindowText, rgb.lightness() < 100 ? Qt::white : Qt::black);
@@ -97,37 +98,39 @@ void TFormDownload::setTransferButtonsEnabled(bool enabled) {
 }
 
 void TFormDownload::btReadClick() {
-    reportComErrors([this] { m_transfer.read(); });
+    reportComErrors(m_dialogs, [this] { m_transfer.read(); });
 }
 
 void TFormDownload::btWriteClick() {
-    reportComErrors([this] { m_transfer.write(); });
+    reportComErrors(m_dialogs, [this] { m_transfer.write(); });
 }
 
 void TFormDownload::btCompareClick() {
-    reportComErrors([this] { m_transfer.compare(); });
+    reportComErrors(m_dialogs, [this] { m_transfer.compare(); });
 }
 
 void TFormDownload::btStopClick() { m_transfer.requestStop(); }
 
 void TFormDownload::btOpenClick() {
     setAllPanels(PanelColour::Silver);
-    const QString path = dialogs().openFileName(QString::fromUtf8(datafile::kFilter),
+    const QString path = m_dialogs.openFileName(QString::fromUtf8(datafile::kFilter),
                                                 QString::fromUtf8(datafile::kInitialName));
     if (path.isEmpty()) return;
-    if (const auto error = datafile::open(path, ConfigImage())) {
-        dialogs().message(*error);
+    ParamImage image = ConfigImage();
+    if (const auto error = datafile::open(path, image)) {
+        m_dialogs.message(*error);
         return;
     }
+    setConfigImage(image);
     setAllPanels(PanelColour::Green);
 }
 
 void TFormDownload::btSaveClick() {
-    const QString path = dialogs().saveFileName(QString::fromUtf8(datafile::kFilter),
+    const QString path = m_dialogs.saveFileName(QString::fromUtf8(datafile::kFilter),
                                                 QString::fromUtf8(datafile::kInitialName));
     if (path.isEmpty()) return;
     if (const auto error = datafile::save(datafile::withDefaultExtension(path), ConfigImage()))
-        dialogs().message(*error);
+        m_dialogs.message(*error);
 }
 
 void TFormDownload::btEditClick() {

@@ -9,14 +9,16 @@
 #include "config/transfer.h"
 
 class ModuleLink;
+class UserDialogs;
 
 // Holds the PC's copy of the parameter memory and moves it between module, file and editor.
 class TFormDownload : public QWidget {
     Q_OBJECT
 public:
-    explicit TFormDownload(ModuleLink& link, QWidget* parent = nullptr);
+    TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* parent = nullptr);
 
-    QByteArray& ConfigImage() { return m_transfer.ConfigImage(); }
+    const ParamImage& ConfigImage() const { return m_transfer.ConfigImage(); }
+    void setConfigImage(const ParamImage& image) { m_transfer.setConfigImage(image); }
     ConfigTransfer& transfer() { return m_transfer; }
 
     QLabel* BP[8];  // BP1..BP8
@@ -47,5 +49,6 @@ public:
     void btCloseClick() { hide(); }
 
 private:
+    UserDialogs& m_dialogs;
     ConfigTransfer m_transfer;
 };

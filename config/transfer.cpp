@@ -1,16 +1,17 @@
 #include "config/transfer.h"
 
 #include "config/versionquery.h"
+#include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/protocol.h"
 #include "link/texts.h"
 
+using PageResult = ModuleExchange::PageResult;
+
 ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent)
-    : QObject(parent), m_link(link), m_image(image::kSize, '\0') {}
+    : QObject(parent), m_link(link) {}
 
-void ConfigTransfer::requestStop() { m_link.setFlag(Flag::Stop); }
-
-bool ConfigTransfer::stopRequested() const { return m_link.flag(Flag::Stop); }
+void ConfigTransfer::requestStop() { m_link.requestStop(); }
 
 void ConfigTransfer::paintAll(PanelColour colour) { paintFrom(0, colour); }
 
@@ -27,9 +28,11 @@ ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
         emit message(QString::fromUtf8(texts::kNoSerial));
         return Outcome::NotConnected;
     }
-    ExchangeGuard exchange(m_link);
-    if (!exchange.acquired()) return Outcome::Busy;
-    KeepAlivePause pause(m_link);
+    ModuleExchange exchange(m_link);
+    if (!exchange.acquired()) {
+        m_link.setStatusText(QString::fromUtf8(texts::kBusy));
+        return Outcome::Busy;
+    }
     paintAll(kind == Kind::Compare ? PanelColour::Yellow : PanelColour::White);
     emit buttonsEnabled(false);
     // Buttons come back however the transfer ends, a serial error included.
@@ -37,94 +40,97 @@ ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
         ConfigTransfer* t;
         ~Reenable() { emit t->buttonsEnabled(true); }
     } reenable{this};
-    m_link.clearFlags({Flag::Stop});
 
-    if (!m_link.ModuleLogin()) {
+    if (!exchange.login()) {
         paintAll(PanelColour::Red);
-        emit message(m_link.loginVerdict());
+        emit message(exchange.verdict());
         return Outcome::LoginFailed;
     }
-    if (!dataVersionMatches()) return Outcome::WrongDataVersion;
+    if (!dataVersionMatches(exchange)) return Outcome::WrongDataVersion;
 
     switch (kind) {
         case Kind::Read:
-            return readBlocks();
+            return readBlocks(exchange);
         case Kind::Write:
-            return writeBlocks();
+            return writeBlocks(exchange);
         case Kind::Compare:
-            return compareBlocks();
+            return compareBlocks(exchange);
     }
     return Outcome::Failed;
 }
 
-bool ConfigTransfer::dataVersionMatches() {
-    m_link.DataVer = -1;
-    runVersionQuery(m_link);
-    if (m_link.DataVer == TelvoraDataVer) return true;
-    emit message(dataVersionMismatchText(m_link.DataVer));
+bool ConfigTransfer::dataVersionMatches(ModuleExchange& exchange) {
+    m_link.setDataVer(-1);
+    runVersionQuery(exchange);
+    if (m_link.dataVer() == TelvoraDataVer) return true;
+    emit message(dataVersionMismatchText(m_link.dataVer()));
     return false;
 }
 
-ConfigTransfer::Outcome ConfigTransfer::readBlocks() {
-    for (int b = 0; b < image::kBlockCount; ++b) {
-        if (stopRequested()) return Outcome::Stopped;
-        const bool arrived = m_link.requestPage(quint16(b), proto::kPageReadTicks, {Flag::Stop});
-        if (!arrived && stopRequested()) return Outcome::Stopped;
-        if (!arrived || m_link.frameBuffer()[frame::kPageLowOffset] != b) {
-            paintFrom(b, PanelColour::Red);
-            return Outcome::Failed;
-        }
-        emit panelColour(b, PanelColour::Green);
-        m_staging[size_t(b)] = m_link.frameBuffer();
+ConfigTransfer::Outcome ConfigTransfer::readBlocks(ModuleExchange& exchange) {
+    int failedAt = -1;
+    const PageResult result = exchange.readPages(
+        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        [this](int b, const frame::Frame& f) {
+            // Only the low byte of the page number is checked: block numbers fit in it.
+            if (f[frame::kPageLowOffset] != b) return false;
+            emit panelColour(b, PanelColour::Green);
+            m_staging[size_t(b)] = f;
+            return true;
+        },
+        &failedAt);
+    if (result == PageResult::Stopped) return Outcome::Stopped;
+    if (failedAt >= 0) {
+        paintFrom(failedAt, PanelColour::Red);
+        return Outcome::Failed;
     }
     // Only a complete read replaces the image: a partial one would lose the user's copy.
     for (int b = 0; b < image::kBlockCount; ++b)
-        m_image.replace(b * image::kBlockSize, image::kBlockSize,
-                        frame::data(m_staging[size_t(b)]));
+        m_image.setBlock(b, frame::data(m_staging[size_t(b)]));
     return Outcome::Done;
 }
 
-ConfigTransfer::Outcome ConfigTransfer::writeBlocks() {
+ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
     for (int b = 0; b < image::kBlockCount; ++b)
-        m_staging[size_t(b)] = frame::build(m_image.mid(b * image::kBlockSize, image::kBlockSize),
-                                            quint16(b), frame::ChecksumOrder::PcBigEndian);
+        m_staging[size_t(b)] = frame::build(m_image.block(b), quint16(proto::kConfigFirstPage + b),
+                                            frame::ChecksumOrder::PcBigEndian);
     for (int b = 0; b < image::kBlockCount; ++b) {
-        if (stopRequested()) return Outcome::Stopped;
-        m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
-        m_link.SendCommand(proto::kWriteFrame);
-        m_link.SendRaw(frame::toHex(m_staging[size_t(b)]));
-        m_link.clearFlags({Flag::WriteOk});
-        m_link.SendReturn();
-        const Flag got =
-            m_link.wait(m_link.tickCounter(), proto::kPageWriteTicks, {Flag::WriteOk, Flag::Stop});
-        if (got == Flag::Stop) return Outcome::Stopped;
-        if (got != Flag::WriteOk) return Outcome::Failed;  // later panels stay white
-        emit panelColour(b, PanelColour::Green);
+        if (exchange.stopRequested()) return Outcome::Stopped;
+        switch (exchange.writeFrame(m_staging[size_t(b)],
+                                    ModuleExchange::OnWriteError::WaitsOn)) {
+            case ModuleExchange::WriteResult::Ok:
+                emit panelColour(b, PanelColour::Green);
+                continue;
+            case ModuleExchange::WriteResult::Stopped:
+                return Outcome::Stopped;
+            default:
+                return Outcome::Failed;  // later panels stay white
+        }
     }
-    m_link.clearFlags({Flag::CrcOk});
-    m_link.SendCommand(proto::kActivate);
-    if (m_link.wait(m_link.tickCounter(), proto::kActivateTicks, {Flag::CrcOk}) != Flag::CrcOk) {
+    if (!exchange.activate()) {
         paintAll(PanelColour::Red);
         return Outcome::Failed;
     }
     return Outcome::Done;
 }
 
-ConfigTransfer::Outcome ConfigTransfer::compareBlocks() {
-    for (int b = 0; b < image::kBlockCount; ++b) {
-        if (stopRequested()) return Outcome::Stopped;
-        const bool arrived = m_link.requestPage(quint16(b), proto::kPageReadTicks, {Flag::Stop});
-        if (!arrived && stopRequested()) return Outcome::Stopped;
-        if (!arrived || m_link.frameBuffer()[frame::kPageLowOffset] != b) {
-            emit panelColour(b, PanelColour::Red);
-            return Outcome::Failed;
-        }
-        if (image::firstDifference(b, frame::data(m_link.frameBuffer()),
-                                   m_image.mid(b * image::kBlockSize, image::kBlockSize)) >= 0) {
-            emit panelColour(b, PanelColour::Red);
-            return Outcome::Different;
-        }
-        emit panelColour(b, PanelColour::Green);
-    }
-    return Outcome::Done;
+ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) {
+    bool different = false;
+    int failedAt = -1;
+    const PageResult result = exchange.readPages(
+        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        [&](int b, const frame::Frame& f) {
+            if (f[frame::kPageLowOffset] != b) return false;
+            if (image::firstDifference(b, frame::data(f), m_image.block(b)) >= 0) {
+                different = true;
+                return false;
+            }
+            emit panelColour(b, PanelColour::Green);
+            return true;
+        },
+        &failedAt);
+    if (result == PageResult::Stopped) return Outcome::Stopped;
+    if (failedAt < 0) return Outcome::Done;
+    emit panelColour(failedAt, PanelColour::Red);
+    return different ? Outcome::Different : Outcome::Failed;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <array>
 
 #include "config/configimage.h"
 #include "link/pageframe.h"
 
+class ModuleExchange;
 class ModuleLink;
 
 // Reads, writes and compares the module's parameter memory block by block, and holds the
@@ -27,8 +27,8 @@ public:
 
     explicit ConfigTransfer(ModuleLink& link, QObject* parent = nullptr);
 
-    QByteArray& ConfigImage() { return m_image; }
-    const QByteArray& ConfigImage() const { return m_image; }
+    const ParamImage& ConfigImage() const { return m_image; }
+    void setConfigImage(const ParamImage& image) { m_image = image; }
 
     Outcome read();
     Outcome write();
@@ -44,15 +44,14 @@ signals:
 private:
     enum class Kind { Read, Write, Compare };
     Outcome run(Kind kind);
-    Outcome readBlocks();
-    Outcome writeBlocks();
-    Outcome compareBlocks();
-    bool dataVersionMatches();
+    Outcome readBlocks(ModuleExchange& exchange);
+    Outcome writeBlocks(ModuleExchange& exchange);
+    Outcome compareBlocks(ModuleExchange& exchange);
+    bool dataVersionMatches(ModuleExchange& exchange);
     void paintAll(PanelColour colour);
     void paintFrom(int first, PanelColour colour);
-    bool stopRequested() const;
 
     ModuleLink& m_link;
-    QByteArray m_image;
-    std::array<frame::Frame, 8> m_staging{};
+    ParamImage m_image;
+    std::array<frame::Frame, image::kBlockCount> m_staging{};
 };

@@ -1,5 +1,6 @@
 #include "config/versionquery.h"
 
+#include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/protocol.h"
 #include "link/textcodec.h"
@@ -26,19 +27,21 @@ VersionPage parseVersionPage(const frame::Frame& page) {
     return v;
 }
 
-QString runVersionQuery(ModuleLink& link) {
+QString runVersionQuery(ModuleExchange& exchange) {
+    ModuleLink& link = exchange.link();
     if (!link.connected()) return QString::fromUtf8(texts::kNoSerial);
-    KeepAlivePause pause(link);
     link.setStatusText(QString::fromUtf8(kQueryRunning));
     QString result;
     bool ok = false;
-    if (!link.ModuleLogin()) {
-        result = link.loginVerdict();
-    } else if (link.requestPage(quint16(proto::kVersionPage), proto::kPageReadTicks)) {
-        const VersionPage v = parseVersionPage(link.frameBuffer());
-        link.DataVer = v.dataVersion;
+    frame::Frame page{};
+    if (!exchange.login()) {
+        result = exchange.verdict();
+    } else if (exchange.readPage(quint16(proto::kVersionPage), page) ==
+               ModuleExchange::PageResult::Ok) {
+        const VersionPage v = parseVersionPage(page);
+        link.setDataVer(v.dataVersion);
         result = QStringLiteral("Programverzió: ") + fromModuleText(v.firmwareText) +
-                 QStringLiteral("       (DataVer=%1)").arg(link.DataVer);
+                 QStringLiteral("       (DataVer=%1)").arg(v.dataVersion);
         ok = true;
     }
     link.setStatusText(ok ? QString() : QString::fromUtf8(kQueryFailed));

@@ -4,7 +4,7 @@
 
 #include "link/pageframe.h"
 
-class ModuleLink;
+class ModuleExchange;
 
 // The only data version whose memory layout this program understands.
 constexpr int TelvoraDataVer = 2;
@@ -17,10 +17,10 @@ struct VersionPage {
 // The two fields share byte 32: a 33-character firmware text ends on the first digit.
 VersionPage parseVersionPage(const frame::Frame& page);
 
-// Asks the module for its firmware text and data version. Returns the text to show (empty
-// when the page did not arrive); sets DataVer on success and the status bar as it goes. The
-// keep-alive is paused for the query and left as it was before.
-QString runVersionQuery(ModuleLink& link);
+// Asks the module for its firmware text and data version, inside the caller's exchange.
+// Returns the text to show (empty when the page did not arrive); sets the link's data version
+// on success and the status bar as it goes.
+QString runVersionQuery(ModuleExchange& exchange);
 
 // Shown when a transfer meets a module whose data version is not ours.
 QString dataVersionMismatchText(int moduleDataVer);

@@ -11,18 +11,24 @@
 #include "link/texts.h"
 #include "link/timing.h"
 
-TickCounter::TickCounter(QObject* parent) : QObject(parent) {
-    m_timer.setInterval(timings().tickMs);
+TickCounter::TickCounter(int tickMs, QObject* parent) : QObject(parent) {
+    m_timer.setInterval(tickMs);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_value > 0) --m_value;
     });
     m_timer.start();
 }
 
-ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, QObject* parent)
-    : QObject(parent), m_port(std::move(device)), m_assembler(proto::kMaxLineLength) {
+ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, const Timings& timings,
+                       QObject* parent)
+    : QObject(parent),
+      m_timings(timings),
+      m_port(std::move(device)),
+      m_assembler(proto::kMaxLineLength),
+      m_ticks(timings.tickMs),
+      m_delay(timings.tickMs) {
     connect(&m_port, &TComPort::rxChar, this, &ModuleLink::ComPort1RxChar);
-    m_codeTimer.setInterval(timings().keepAliveMs);
+    m_codeTimer.setInterval(timings.keepAliveMs);
     connect(&m_codeTimer, &QTimer::timeout, this, &ModuleLink::CodeTimerTimer);
     m_codeTimer.start();
 }
@@ -57,19 +63,31 @@ void ModuleLink::clearFlags(std::initializer_list<Flag> flags) {
     for (Flag f : flags) m_flags[size_t(f)] = 0;
 }
 
+bool ModuleLink::waitFor(TickCounter& counter, int ticks, const std::function<bool()>& done) {
+    counter.set(ticks);
+    while (true) {
+        // Blocks until something happens; the tick timer guarantees a wake-up.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (done()) return true;
+        if (counter.value() <= 0) return false;
+    }
+}
+
 Flag ModuleLink::wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched) {
     return counterWait(counter, ticks, QList<Flag>(watched));
 }
 
 Flag ModuleLink::counterWait(TickCounter& counter, int ticks, const QList<Flag>& watched) {
-    counter.set(ticks);
-    while (true) {
-        // Blocks until something happens; the tick timer guarantees a wake-up.
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    Flag got = Flag::None;
+    waitFor(counter, ticks, [&] {
         for (Flag f : watched)
-            if (flag(f)) return f;
-        if (counter.value() <= 0) return Flag::None;
-    }
+            if (flag(f)) {
+                got = f;
+                return true;
+            }
+        return false;
+    });
+    return got;
 }
 
 bool ModuleLink::ModuleLogin() {
@@ -187,17 +205,9 @@ void ModuleLink::decodeFrameLine(const QByteArray& line) {
     }
 }
 
-bool ModuleLink::beginExchange() {
-    if (m_exchangeActive) return false;
-    m_exchangeActive = true;
-    return true;
-}
-
-bool ModuleLink::requestPage(quint16 page, int ticks, std::initializer_list<Flag> alsoWatched) {
+Flag ModuleLink::requestPage(quint16 page, int ticks) {
     clearFlags({Flag::FrameReceived, Flag::FrameError});
     SendCommand(proto::kReadFrame + hex::wordToHex(page));
-    QList<Flag> watched{Flag::PasswordError, Flag::FrameReceived, Flag::FrameError};
-    watched.append(QList<Flag>(alsoWatched));
-    counterWait(m_ticks, ticks, watched);
-    return flag(Flag::FrameReceived);
+    return counterWait(m_ticks, ticks,
+                       {Flag::PasswordError, Flag::FrameReceived, Flag::FrameError, Flag::Stop});
 }

@@ -13,12 +13,13 @@
 #include "link/pageframe.h"
 #include "link/comport.h"
 #include "link/lineassembler.h"
+#include "link/timing.h"
 
-// A countdown decreased by one on every tick (Timings::tickMs) while it is above 0.
+// A countdown decreased by one on every tick while it is above 0.
 class TickCounter : public QObject {
     Q_OBJECT
 public:
-    explicit TickCounter(QObject* parent = nullptr);
+    explicit TickCounter(int tickMs, QObject* parent = nullptr);
     void set(int ticks) { m_value = ticks; }
     int value() const { return m_value; }
     QTimer& timer() { return m_timer; }
@@ -54,7 +55,9 @@ class ModuleLink : public QObject {
     Q_OBJECT
 public:
     explicit ModuleLink(std::unique_ptr<SerialDevice> device = makeQtSerialDevice(),
-                        QObject* parent = nullptr);
+                        const Timings& timings = Timings(), QObject* parent = nullptr);
+
+    const Timings& timings() const { return m_timings; }
 
     TComPort& ComPort1() { return m_port; }
     bool connected() const { return m_port.connected(); }
@@ -79,12 +82,18 @@ public:
     QString loginVerdict() const { return m_loginVerdict; }
 
     bool flag(Flag f) const { return m_flags[size_t(f)] != 0; }
-    void setFlag(Flag f) { m_flags[size_t(f)] = 1; }
+    // Waiters clear what they are about to watch; only the receiver sets answer flags.
     void clearFlags(std::initializer_list<Flag> flags);
+    // The user pressed Stop during a transfer.
+    void requestStop() { m_flags[size_t(Flag::Stop)] = 1; }
+    // Hang-up or the closing main window ends a dial that waits.
+    void setAbort() { m_flags[size_t(Flag::Abort)] = 1; }
 
     // The one transaction wait: sets the counter to `ticks`, then processes events (sleeping
-    // while idle) until one of `watched` is set, tested in the given order, or the counter
-    // has run out. Returns the first set flag, or Flag::None on timeout.
+    // while idle) until `done` is true or the counter has run out. True when done.
+    bool waitFor(TickCounter& counter, int ticks, const std::function<bool()>& done);
+    // The same wait for flags: returns the first of `watched` that is set, tested in the given
+    // order, or Flag::None when the counter ran out.
     Flag wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched);
 
     // Counter of all waits but dial and hang-up (the transfer window's Timer1).
@@ -95,21 +104,16 @@ public:
     QTimer& DelayTimer() { return m_delay.timer(); }
     QTimer& Timer1() { return m_ticks.timer(); }
 
-    // Only one exchange with the module's pages runs at a time in the whole program: a second
-    // one started while the first waits is refused before it sends anything.
-    bool beginExchange();
-    void endExchange() { m_exchangeActive = false; }
+    // True while a page exchange holds the link (see ModuleExchange). Pollers send only while
+    // this is false, so a poll never lands between a request and its answer.
     bool exchangeActive() const { return m_exchangeActive; }
-
-    // Asks for a page ("RDFL" + four hex digits) and waits up to `ticks` for the frame, a
-    // password error, or one of `alsoWatched`. True when a valid frame arrived; its page number
-    // is the caller's to check.
-    bool requestPage(quint16 page, int ticks, std::initializer_list<Flag> alsoWatched = {});
+    bool canPoll() const { return connected() && !m_exchangeActive; }
 
     const frame::Frame& frameBuffer() const { return m_frameBuffer; }
 
     // The module's data version as last read; -1 while a transfer's check is pending.
-    int DataVer = 0;
+    int dataVer() const { return m_dataVer; }
+    void setDataVer(int version) { m_dataVer = version; }
 
     // Text for the main window's status bar.
     void setStatusText(const QString& text) { emit statusText(text); }
@@ -128,9 +132,16 @@ signals:
     void radioFrameLine(const QByteArray& line);
 
 private:
+    friend class ModuleExchange;
     Flag counterWait(TickCounter& counter, int ticks, const QList<Flag>& watched);
+    void setFlag(Flag f) { m_flags[size_t(f)] = 1; }
     void CodeTimerTimer();
     void decodeFrameLine(const QByteArray& line);
+    // Asks for a page ("RDFL" + four hex digits) and waits for its frame, a password error,
+    // Stop, or the end of the ticks.
+    Flag requestPage(quint16 page, int ticks);
+
+    Timings m_timings;
 
     TComPort m_port;
     LineAssembler m_assembler;
@@ -142,38 +153,6 @@ private:
     std::function<QString()> m_codeSource;
     QString m_loginVerdict;
     bool m_exchangeActive = false;
+    int m_dataVer = 0;
 };
 
-// Stops the keep-alive for the life of a transaction and puts it back as it was.
-class KeepAlivePause {
-public:
-    explicit KeepAlivePause(ModuleLink& link)
-        : m_timer(link.CodeTimer()), m_wasActive(link.CodeTimer().isActive()) {
-        m_timer.stop();
-    }
-    ~KeepAlivePause() {
-        if (m_wasActive) m_timer.start();
-    }
-    KeepAlivePause(const KeepAlivePause&) = delete;
-    KeepAlivePause& operator=(const KeepAlivePause&) = delete;
-
-private:
-    QTimer& m_timer;
-    bool m_wasActive;
-};
-
-// Holds the program's one exchange for a scope; `acquired()` is false when another runs.
-class ExchangeGuard {
-public:
-    explicit ExchangeGuard(ModuleLink& link) : m_link(link), m_acquired(link.beginExchange()) {}
-    ~ExchangeGuard() {
-        if (m_acquired) m_link.endExchange();
-    }
-    bool acquired() const { return m_acquired; }
-    ExchangeGuard(const ExchangeGuard&) = delete;
-    ExchangeGuard& operator=(const ExchangeGuard&) = delete;
-
-private:
-    ModuleLink& m_link;
-    bool m_acquired;
-};

@@ -9,6 +9,8 @@ constexpr const char* kPortUnavailable = " Hiba: A COM port nem elérhető!";
 constexpr const char* kWrongCode = " Hibás telepítői azonosító!";
 constexpr const char* kRemoteOk = " Távoli kapcsolat rendben.";
 constexpr const char* kLoginOk = "OK.";
+// A button that would start a second exchange while one is running.
+constexpr const char* kBusy = " A modul foglalt: adatátvitel folyamatban.";
 constexpr const char* kNoAnswer =
     "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
 

@@ -1,13 +1,10 @@
 #pragma once
 
-// Every timer interval of the program comes from here, so tests can shorten them all at once.
+// Every timer interval of the program. One set is made by whoever builds the windows and
+// handed down; tests hand down shorter ones.
 struct Timings {
     int tickMs = 100;        // tick and delay counters
     int pollMs = 500;        // status and radio polls
     int keepAliveMs = 5000;  // CodeTimer keep-alive
     int splashMs = 1000;     // start-up stages
 };
-
-const Timings& timings();
-// Tests only: replace the intervals (before creating the objects that use them).
-void setTimings(const Timings& t);

@@ -13,7 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "events/eventtexts.h"
 #include "params/digitgrid.h"
 #include "params/editorwidgets.h"
@@ -57,7 +57,8 @@ bool isAcceptableCode(const QString& text) {
 
 }  // namespace
 
-TFormParSetting::TFormParSetting(QWidget* parent) : QDialog(parent) {
+TFormParSetting::TFormParSetting(UserDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs) {
     setWindowTitle(QStringLiteral("FormParSetting"));
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl"));
@@ -759,19 +760,19 @@ void TFormParSetting::bindFields() {
     });
 }
 
-void TFormParSetting::LoadFromImage(QByteArray& image) {
-    m_image = &image;
-    for (const Binding& b : m_bindings) b.load(image);
+void TFormParSetting::LoadFromImage(const ParamImage& image) {
+    m_image = image;
+    for (const Binding& b : m_bindings) b.load(image.bytes());
 }
 
-void TFormParSetting::StoreToImage(QByteArray& image) {
-    for (const Binding& b : m_bindings) b.store(image);
+ParamImage TFormParSetting::StoreToImage() const {
+    QByteArray bytes = m_image.bytes();
+    for (const Binding& b : m_bindings) b.store(bytes);
+    // The codecs write in place, so the size cannot change.
+    return ParamImage::fromBytes(bytes).value_or(m_image);
 }
 
-void TFormParSetting::btSettingOKClick() {
-    if (m_image) StoreToImage(*m_image);
-    accept();
-}
+void TFormParSetting::btSettingOKClick() { accept(); }
 
 bool TFormParSetting::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn && m_tallColumnBoxes.contains(watched)) {
@@ -792,6 +793,6 @@ bool TFormParSetting::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormParSetting::edUserCode1Exit(QLineEdit* box) {
     if (isAcceptableCode(box->text())) return;
-    dialogs().message(QString::fromUtf8(kCodeMessage));
+    m_dialogs.message(QString::fromUtf8(kCodeMessage));
     box->clear();
 }

@@ -8,6 +8,8 @@
 #include <QTabWidget>
 #include <functional>
 
+#include "params/paramimage.h"
+
 class CheckColumn;
 class DigitGrid;
 class QCheckBox;
@@ -15,13 +17,14 @@ class QHBoxLayout;
 class QScrollArea;
 class QSpinBox;
 class TFormOnOffMode;
+class UserDialogs;
 
 // The editor of every parameter of the configuration image. Values live in the controls
 // between LoadFromImage and StoreToImage; the window has no link of its own.
 class TFormParSetting : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormParSetting(QWidget* parent = nullptr);
+    explicit TFormParSetting(UserDialogs& dialogs, QWidget* parent = nullptr);
 
     enum PageIndex { kZones, kUsers, kEvents, kRelays, kPhones, kRadio };
 
@@ -38,10 +41,11 @@ public:
     // The inputs A and B dialog lives as long as the program; the editor only borrows it.
     void setOnOffModeDialog(TFormOnOffMode* dialog) { m_onOffMode = dialog; }
 
-    // Fills every control from the image and remembers it as the one to store into.
-    void LoadFromImage(QByteArray& image);
-    // Writes every control into the image; bytes that no control shows stay as they are.
-    void StoreToImage(QByteArray& image);
+    // Fills every control from a copy of the image.
+    void LoadFromImage(const ParamImage& image);
+    // The loaded image with every control written into it; bytes that no control shows stay
+    // as they were loaded.
+    ParamImage StoreToImage() const;
 
     void btSettingOKClick();
     void btSettingCancelClick() { reject(); }
@@ -92,7 +96,8 @@ private:
     };
     QHash<QString, QObject*> m_controls;
     QList<Binding> m_bindings;
-    QByteArray* m_image = nullptr;
+    UserDialogs& m_dialogs;
+    ParamImage m_image;
     TFormOnOffMode* m_onOffMode = nullptr;
     QHash<QObject*, QScrollArea*> m_tallColumnBoxes;
 };

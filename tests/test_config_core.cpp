@@ -7,6 +7,7 @@
 #include "config/datafile.h"
 #include "link/pageframe.h"
 #include "config/versionquery.h"
+#include "support/images.h"
 
 Q_DECLARE_METATYPE(frame::ChecksumOrder)
 
@@ -163,32 +164,32 @@ private slots:
         const QString path = size < 0 ? m_dir.filePath(QStringLiteral("none.KD2"))
                                       : writeFile(QStringLiteral("f%1.KD2").arg(size), content);
         const QByteArray before = pattern(2048, 5);
-        QByteArray image = before;
+        ParamImage image = img(before);
         const auto result = datafile::open(path, image);
         QCOMPARE(result.value_or(QString()), error);
         // A failed open changes nothing at all, not even the bytes the file did have.
-        QCOMPARE(image, error.isEmpty() ? content.left(2048) : before);
+        QCOMPARE(image.bytes(), error.isEmpty() ? content.left(2048) : before);
     }
 
     void dataFileOtherErrors() {
-        QByteArray image(2048, 'a');
+        ParamImage image = img(QByteArray(2048, 'a'));
         QCOMPARE(datafile::open(m_dir.filePath("no/such/dir/x.KD2"), image).value_or(QString()),
                  QStringLiteral("Path not found"));
         QCOMPARE(datafile::open(m_dir.path(), image).value_or(QString()),
                  QStringLiteral("Access denied"));
         QCOMPARE(datafile::save(m_dir.filePath("no/such/dir/x.KD2"), image).value_or(QString()),
                  QStringLiteral("Path not found"));
-        QCOMPARE(image, QByteArray(2048, 'a'));
+        QCOMPARE(image.bytes(), QByteArray(2048, 'a'));
     }
 
     void dataFileSaveRoundTripAndReplace() {
         const QString path = m_dir.filePath(QStringLiteral("site.KD2"));
-        QVERIFY(!datafile::save(path, pattern(2048, 1)));
-        QVERIFY(!datafile::save(path, pattern(2048, 2)));  // replaced without asking
+        QVERIFY(!datafile::save(path, img(pattern(2048, 1))));
+        QVERIFY(!datafile::save(path, img(pattern(2048, 2))));  // replaced without asking
         QCOMPARE(QFileInfo(path).size(), 2048);
-        QByteArray image(2048, '\0');
+        ParamImage image;
         QVERIFY(!datafile::open(path, image));
-        QCOMPARE(image, pattern(2048, 2));
+        QCOMPARE(image.bytes(), pattern(2048, 2));
         // Nothing but the file itself is left behind.
         QCOMPARE(QDir(m_dir.path()).entryList({"site*"}, QDir::Files).size(), 1);
     }

@@ -7,6 +7,7 @@
 #include "config/downloadform.h"
 #include "link/modulelink.h"
 #include "support/memoryserial.h"
+#include "support/images.h"
 #include "support/scripteddialogs.h"
 
 // The transfer window's own controls and its data file buttons, with no module attached.
@@ -21,9 +22,9 @@ class TestDownloadWindow : public QObject {
     QString allPanels() const {
         QString out;
         for (int b = 0; b < 8; ++b)
-            out += m_form->panelColour(b) == panelRgb(PanelColour::Green)    ? 'G'
-                   : m_form->panelColour(b) == panelRgb(PanelColour::Silver) ? 'S'
-                                                                             : '?';
+            out += m_form->panelColour(b) == rgb(PanelColour::Green)    ? 'G'
+                   : m_form->panelColour(b) == rgb(PanelColour::Silver) ? 'S'
+                                                                        : '?';
         return out;
     }
     QString file(const QString& name, int size, char fill) {
@@ -33,12 +34,16 @@ class TestDownloadWindow : public QObject {
         return path;
     }
     void press(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    static QColor rgb(PanelColour p) {
+        const Rgb c = panelRgb(p);
+        return QColor(c.red, c.green, c.blue);
+    }
 
 private slots:
     void init() {
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_link = std::make_unique<ModuleLink>(std::make_unique<MemorySerialDevice>());
-        m_form = std::make_unique<TFormDownload>(*m_link);
+        m_form = std::make_unique<TFormDownload>(*m_link, *m_dialogs);
     }
     void cleanup() {
         m_form.reset();
@@ -69,32 +74,36 @@ private slots:
             QCOMPARE(panel->text(), QStringLiteral("Blokk %1").arg(b + 1));
         }
         QCOMPARE(allPanels(), QStringLiteral("SSSSSSSS"));
-        QCOMPARE(m_form->ConfigImage(), QByteArray(2048, '\0'));
+        QCOMPARE(m_form->ConfigImage().bytes(), QByteArray(2048, '\0'));
     }
 
     void transferWithPortClosed() {
-        m_form->ConfigImage()[5] = 'x';
-        const QByteArray image = m_form->ConfigImage();
+        ParamImage changed;
+        changed.setAt(5, 'x');
+        m_form->setConfigImage(changed);
+        const QByteArray image = m_form->ConfigImage().bytes();
         for (QPushButton* b : {m_form->btRead, m_form->btWrite, m_form->btCompare}) press(b);
         QCOMPARE(m_dialogs->messages, QStringList(3, QStringLiteral(" Nincs soros kapcsolat.")));
         QCOMPARE(allPanels(), QStringLiteral("SSSSSSSS"));
-        QCOMPARE(m_form->ConfigImage(), image);
+        QCOMPARE(m_form->ConfigImage().bytes(), image);
     }
 
     void saveThenOpen() {
         const QString path = m_dir.filePath(QStringLiteral("site"));
-        for (int i = 0; i < 2048; ++i) m_form->ConfigImage()[i] = char(i * 13);
-        const QByteArray saved = m_form->ConfigImage();
+        QByteArray pattern(2048, '\0');
+        for (int i = 0; i < 2048; ++i) pattern[i] = char(i * 13);
+        m_form->setConfigImage(img(pattern));
+        const QByteArray saved = m_form->ConfigImage().bytes();
         m_dialogs->paths = {path};
         press(m_form->btSave);
         QCOMPARE(m_dialogs->filters, QStringList{"GSM Korvanta Data File ver.2 (*.KD2)"});
         QCOMPARE(allPanels(), QStringLiteral("SSSSSSSS"));  // saving leaves the panels
         QVERIFY(QFile::exists(path + ".KD2"));
 
-        m_form->ConfigImage().fill('\0');
+        m_form->setConfigImage(ParamImage());
         m_dialogs->paths = {path + ".KD2"};
         press(m_form->btOpen);
-        QCOMPARE(m_form->ConfigImage(), saved);
+        QCOMPARE(m_form->ConfigImage().bytes(), saved);
         QCOMPARE(allPanels(), QStringLiteral("GGGGGGGG"));
         QVERIFY(m_dialogs->messages.isEmpty());
     }
@@ -125,12 +134,12 @@ private slots:
         QFETCH(bool, taken);
         m_form->setAllPanels(PanelColour::Green);
         const QByteArray before(2048, 'z');
-        m_form->ConfigImage() = before;
+        m_form->setConfigImage(img(before));
         if (size >= 0) m_dialogs->paths = {file(QStringLiteral("in.KD2"), size, 'q')};
         press(m_form->btOpen);
         QCOMPARE(m_dialogs->messages, messages);
         QCOMPARE(allPanels(), panels);
-        QCOMPARE(m_form->ConfigImage(), taken ? QByteArray(2048, 'q') : before);
+        QCOMPARE(m_form->ConfigImage().bytes(), taken ? QByteArray(2048, 'q') : before);
     }
 
     void editButtonRunsTheEditorHook() {
@@ -142,7 +151,7 @@ private slots:
 
     void mainWindowShowsItNotModal() {
         QTemporaryDir dir;
-        TelvoraWindows windows(std::make_unique<MemorySerialDevice>(),
+        TelvoraWindows windows(*m_dialogs, Timings(), std::make_unique<MemorySerialDevice>(),
                                dir.filePath(QStringLiteral("setup.ini")));
         windows.mainForm.show();
         QVERIFY(windows.downloadForm.isHidden());
@@ -154,10 +163,12 @@ private slots:
 
     void closeOnlyHides() {
         m_form->show();
-        m_form->ConfigImage()[0] = 'k';
+        ParamImage kept;
+        kept.setAt(0, 'k');
+        m_form->setConfigImage(kept);
         press(m_form->btClose);
         QVERIFY(m_form->isHidden());
-        QCOMPARE(m_form->ConfigImage().at(0), 'k');
+        QCOMPARE(m_form->ConfigImage().at(0), quint8('k'));
     }
 };
 

@@ -10,6 +10,7 @@
 #include "app/setupini.h"
 #include "base/savefile.h"
 #include "config/datafile.h"
+#include "support/images.h"
 
 // The files the program writes and reads, on a disk that fills up and with special files in
 // the place of regular ones.
@@ -69,7 +70,8 @@ private slots:
         const QByteArray oldIni = contentOf(ini);
         fill(m_mount);
 
-        QCOMPARE(datafile::save(data, QByteArray(2048, 'B')), std::optional<QString>("Disk full"));
+        QCOMPARE(datafile::save(data, img(QByteArray(2048, 'B'))),
+                 std::optional<QString>("Disk full"));
         QCOMPARE(contentOf(data), oldImage);
         QString error;
         QVERIFY(!writeSetupIni(ini, {QStringLiteral("COM9"), QStringLiteral("06301234567")},
@@ -82,7 +84,7 @@ private slots:
 
         // Once there is room again, the same save goes through.
         QVERIFY(QFile::remove(m_mount + QStringLiteral("/filler")));
-        QCOMPARE(datafile::save(data, QByteArray(2048, 'B')), std::nullopt);
+        QCOMPARE(datafile::save(data, img(QByteArray(2048, 'B'))), std::nullopt);
         QCOMPARE(contentOf(data), QByteArray(2048, 'B'));
     }
     void cleanup() {
@@ -93,10 +95,10 @@ private slots:
     void specialFilesAreRefusedAtOnce() {
         const QString fifo = m_dir.filePath(QStringLiteral("pipe.KD2"));
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-        QByteArray image(2048, 'Z');
+        ParamImage image = img(QByteArray(2048, 'Z'));
         // Opening a FIFO for reading would wait here for a writer that never comes.
         QCOMPARE(datafile::open(fifo, image), std::optional<QString>("Access denied"));
-        QCOMPARE(image, QByteArray(2048, 'Z'));
+        QCOMPARE(image.bytes(), QByteArray(2048, 'Z'));
         QVERIFY(!readSetupIni(fifo));
         if (QFile::exists(QStringLiteral("/dev/zero"))) {
             QCOMPARE(datafile::open(QStringLiteral("/dev/zero"), image),
@@ -109,7 +111,7 @@ private slots:
         const QString link = m_dir.filePath(QStringLiteral("link.KD2"));
         QVERIFY(QFile::link(real, link));
         QCOMPARE(datafile::open(link, image), std::nullopt);
-        QCOMPARE(image, QByteArray(2048, 'R'));
+        QCOMPARE(image.bytes(), QByteArray(2048, 'R'));
     }
 };
 

@@ -47,7 +47,7 @@ private slots:
         m_sim = &m_rig->sim;
         m_link = &m_rig->link;
         m_form = &m_rig->form;
-        m_traffic = std::make_unique<TSerialForm>(*m_link);
+        m_traffic = std::make_unique<TSerialForm>(*m_link, m_rig->dialogs);
         m_form->setTrafficWindow(m_traffic.get());
         m_link->CodeTimer().stop();
     }

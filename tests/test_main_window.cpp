@@ -21,12 +21,13 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
     struct Fixture {
-        explicit Fixture(const QString& setupPath) {
+        Fixture(const QString& setupPath, UserDialogs& dialogs) {
             auto dev = std::make_unique<MemorySerialDevice>();
             device = dev.get();
-            link = std::make_unique<ModuleLink>(std::move(dev));
-            form = std::make_unique<TForm1>(*link, setupPath);
-            traffic = std::make_unique<TSerialForm>(*link);
+            // The keep-alive is far away unless a test calls for it.
+            link = std::make_unique<ModuleLink>(std::move(dev), Timings{1, 5, 1000000, 1});
+            form = std::make_unique<TForm1>(*link, dialogs, setupPath);
+            traffic = std::make_unique<TSerialForm>(*link, dialogs);
             form->setTrafficWindow(traffic.get());
         }
         MemorySerialDevice* device;
@@ -47,7 +48,6 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
-        setTimings({1, 5, 1000000, 1});
         // Three ports exist: COM5, COM6 and COM10.
         QDir(portsFolder()).removeRecursively();
         QVERIFY(QDir().mkpath(portsFolder()));
@@ -62,7 +62,7 @@ private slots:
 
     void captionsAndOrder() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         // Controls in the window's order with their exact captions.
         const QList<QPair<const char*, const char*>> expected = {
             {"btParameterSetting", "Paraméterek beállítása"},
@@ -104,7 +104,7 @@ private slots:
 
     void connectAndDisconnect() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         fx.link->CodeTimer().stop();
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         QVERIFY(fx.link->connected());
@@ -123,7 +123,7 @@ private slots:
 
     void openFailure() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         fx.device->failingNames = {QStringLiteral("COM1")};
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         QCOMPARE(fx.form->statusText(), QStringLiteral(" Hiba: A COM port nem elérhető!"));
@@ -135,7 +135,7 @@ private slots:
     void portChangeWhileOpen() {
         ScriptedDialogs dialogs;
         writeSetup("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM5\r\n");
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QCOMPARE(fx.form->cbCOM->currentText(), QStringLiteral("COM5"));
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         QCOMPARE(fx.device->openedName, QStringLiteral("COM5"));
@@ -189,7 +189,7 @@ private slots:
         QFETCH(QString, phone);
         ScriptedDialogs dialogs;
         if (!file.isEmpty()) writeSetup(file);
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QCOMPARE(fx.link->ComPort1().port(), port);
         QComboBox* box = fx.form->cbCOM;
         if (shown == "first")
@@ -205,7 +205,7 @@ private slots:
     void setupIniWrittenAtEnd() {
         ScriptedDialogs dialogs;
         {
-            Fixture fx(setupPath());
+            Fixture fx(setupPath(), dialogs);
             fx.form->cbCOM->setCurrentIndex(fx.form->cbCOM->findText(QStringLiteral("COM5")));
             QTest::keyClick(fx.form->cbCOM, Qt::Key_Down);  // the user picks COM6
             fx.form->edPWD->setText(QStringLiteral("1234"));
@@ -218,7 +218,7 @@ private slots:
 
     void statusBarClickSetsCaption() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         fx.form->setWindowTitle(QStringLiteral("x"));
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         QTest::mouseClick(fx.form->StatusBar1, Qt::LeftButton);
@@ -227,7 +227,7 @@ private slots:
 
     void trafficMemoAlwaysEndsInEmptyLine() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         fx.device->feed("PWDOK\r\n\r\nXYZ 1\r");
         QCOMPARE(memoLines(*fx.traffic), (QStringList{"PWDOK", "XYZ 1", ""}));
@@ -256,7 +256,7 @@ private slots:
 
     void trafficLogKeepsTheNewestLines() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         const int total = kTrafficLogMaxLines + 1500;
         QByteArray burst;
@@ -285,7 +285,7 @@ private slots:
 
     void detailsButtonCaptions() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QPushButton* details = fx.form->btDetails;
         QCOMPARE(details->text(), QStringLiteral(" >>"));
         QTest::mouseClick(details, Qt::LeftButton);
@@ -313,7 +313,7 @@ private slots:
 
     void keepAliveErrorIsShown() {
         ScriptedDialogs dialogs;
-        Fixture fx(setupPath());
+        Fixture fx(setupPath(), dialogs);
         QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
         fx.device->failWrites = true;
         fx.link->CodeTimer().setInterval(1);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -14,6 +15,7 @@
 #include "params/layout.h"
 #include "params/paramform.h"
 #include "support/memoryserial.h"
+#include "support/images.h"
 #include "support/scripteddialogs.h"
 
 namespace A = FlashAddr;
@@ -48,7 +50,7 @@ class TestParamEditor : public QObject {
 private slots:
     void init() {
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_form = std::make_unique<TFormParSetting>();
+        m_form = std::make_unique<TFormParSetting>(*m_dialogs);
     }
     void cleanup() {
         m_form.reset();
@@ -89,7 +91,7 @@ private slots:
 
     void allZeroImage() {
         QByteArray image(A::ImageSize, '\0');
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         QCOMPARE(box("edZonaNeve1")->text(), QString());
         QCOMPARE(box("edUserCode5")->text(), QStringLiteral("******"));
         QCOMPARE(box("edMasterCode")->text(), QStringLiteral("******"));
@@ -120,7 +122,7 @@ private slots:
         QFETCH(int, written);
         QByteArray image(A::ImageSize, '\0');
         image[zoneByte(4, field)] = char(stored);
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         int shown = 0;
         if (field == A::ZoneWiring) shown = group("rgZonaBek4")->checkedId();
         if (field == A::ZonePartition) shown = group("rgZonaPart4")->checkedId();
@@ -128,24 +130,28 @@ private slots:
         if (field == A::ZoneNight) shown = list("cbNightSet4")->currentIndex();
         QCOMPARE(shown, shownNumber);
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
         QCOMPARE(quint8(image.at(zoneByte(4, field))), quint8(written));
     }
 
-    void cancelLeavesTheImage() {
-        QByteArray image = randomImage(3);
-        const QByteArray before = image;
-        m_form->LoadFromImage(image);
+    void reopeningAfterCancelShowsTheImageAgain() {
+        // Edits of a cancelled session must not survive into the next opening.
+        const QByteArray image = randomImage(3);
+        m_form->LoadFromImage(img(image));
+        const QString name = box("edZonaNeve2")->text();
+        const int delay = spin("UdZonaKiKesl9")->value();
         box("edZonaNeve2")->setText(QStringLiteral("Garázs"));
-        column("cblUserRights3")->setChecked(0, !column("cblUserRights3")->checked(0));
-        spin("UdZonaKiKesl9")->setValue(7);
+        spin("UdZonaKiKesl9")->setValue(delay == 7 ? 8 : 7);
         QTest::mouseClick(m_form->btSettingCancel, Qt::LeftButton);
-        QCOMPARE(image, before);
+        m_form->LoadFromImage(img(image));
+        QCOMPARE(box("edZonaNeve2")->text(), name);
+        QCOMPARE(spin("UdZonaKiKesl9")->value(), delay);
     }
 
     void okStoresEditsAndNothingElse() {
         QByteArray image = randomImage(4);
         const QByteArray before = image;
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         box("edZonaNeve2")->setText(QStringLiteral("Garázs"));
         box("edUserName12")->setText(QStringLiteral("Éva"));
         box("edMasterCode")->setText(QStringLiteral("908172"));
@@ -156,6 +162,7 @@ private slots:
         group("rgZonaPart1")->button(2)->setChecked(true);
         list("cbNightSet6")->setCurrentIndex(-1);
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
 
         QCOMPARE(image.mid(zoneByte(2, A::ZoneName), 10), QByteArray("Gar\xE1zs    "));
         QCOMPARE(image.mid(A::UserRecords + 11 * A::UserRecordSize, 10),
@@ -170,7 +177,29 @@ private slots:
         QCOMPARE(image.at(zoneByte(9, A::ZoneExitDelay)), char(7));
         QCOMPARE(image.at(zoneByte(1, A::ZonePartition)), char(2));
         QCOMPARE(quint8(image.at(zoneByte(6, A::ZoneNight))), quint8(255));
-        Q_UNUSED(before);
+
+        // Every other byte is what OK without edits would have left.
+        QByteArray untouched = before;
+        layout::forEachInstance([&](const layout::Instance& in) {
+            layout::write(in, untouched, layout::read(in, before));
+        });
+        const QList<QPair<int, int>> edited{
+            {zoneByte(2, A::ZoneName), 10},
+            {A::UserRecords + 11 * A::UserRecordSize, 10},
+            {A::InstallerCode, 3},
+            {A::UserRecords + 2 * A::UserRecordSize + A::UserRights, 2},
+            {A::UserRecords + 3 * A::UserRecordSize + A::UserRights, 2},
+            {A::Bypass + 11, 1},
+            {zoneByte(9, A::ZoneExitDelay), 1},
+            {zoneByte(1, A::ZonePartition), 1},
+            {zoneByte(6, A::ZoneNight), 1}};
+        for (int i = 0; i < A::ImageSize; ++i) {
+            const bool inEdited = std::any_of(edited.begin(), edited.end(), [i](const auto& e) {
+                return i >= e.first && i < e.first + e.second;
+            });
+            if (!inEdited) QVERIFY2(image.at(i) == untouched.at(i), qPrintable(QString::number(i)));
+        }
+        QVERIFY(image != untouched);
     }
 
     // Every control of every page is loaded and stored: OK without edits gives exactly what
@@ -188,8 +217,9 @@ private slots:
         layout::forEachInstance([&](const layout::Instance& in) {
             layout::write(in, expected, layout::read(in, image));
         });
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
         QCOMPARE(image, expected);
     }
 
@@ -244,9 +274,12 @@ private slots:
     // Through the transfer window, as the installer opens it.
     void openedModallyFromTheTransferWindow() {
         QTemporaryDir dir;
-        TelvoraWindows windows(std::make_unique<MemorySerialDevice>(), dir.filePath("setup.ini"));
+        TelvoraWindows windows(*m_dialogs, Timings(), std::make_unique<MemorySerialDevice>(),
+                               dir.filePath("setup.ini"));
         TFormParSetting& editor = windows.parSettingForm;
-        windows.downloadForm.ConfigImage()[zoneByte(1, A::ZoneName)] = 'Q';
+        ParamImage start;
+        start.setAt(zoneByte(1, A::ZoneName), 'Q');
+        windows.downloadForm.setConfigImage(start);
         bool wasModal = false;
         int shownPage = -1;
         QTimer::singleShot(0, &editor, [&] {
@@ -260,11 +293,11 @@ private slots:
         QTest::mouseClick(windows.downloadForm.btEdit, Qt::LeftButton);
         QVERIFY(wasModal);
         QCOMPARE(shownPage, int(TFormParSetting::kRelays));
-        QCOMPARE(windows.downloadForm.ConfigImage().mid(zoneByte(1, A::ZoneName), 10),
+        QCOMPARE(windows.downloadForm.ConfigImage().bytes().mid(zoneByte(1, A::ZoneName), 10),
                  QByteArray("Nappali   "));
 
         // The next opening shows the page last in front; a cancel keeps the image.
-        const QByteArray image = windows.downloadForm.ConfigImage();
+        const QByteArray image = windows.downloadForm.ConfigImage().bytes();
         QTimer::singleShot(0, &editor, [&] {
             shownPage = editor.PageControl->currentIndex();
             editor.control<QLineEdit>("edZonaNeve1")->setText(QStringLiteral("x"));
@@ -272,7 +305,7 @@ private slots:
         });
         QTest::mouseClick(windows.downloadForm.btEdit, Qt::LeftButton);
         QCOMPARE(shownPage, int(TFormParSetting::kZones));
-        QCOMPARE(windows.downloadForm.ConfigImage(), image);
+        QCOMPARE(windows.downloadForm.ConfigImage().bytes(), image);
     }
 };
 

@@ -13,6 +13,7 @@
 #include "params/flashaddr.h"
 #include "params/onoffmode.h"
 #include "params/paramform.h"
+#include "support/images.h"
 #include "support/scripteddialogs.h"
 
 namespace A = FlashAddr;
@@ -40,7 +41,7 @@ class TestParamPages : public QObject {
 private slots:
     void init() {
         m_dialogs = std::make_unique<ScriptedDialogs>();
-        m_form = std::make_unique<TFormParSetting>();
+        m_form = std::make_unique<TFormParSetting>(*m_dialogs);
         m_onOff = std::make_unique<TFormOnOffMode>(m_form.get());
         m_form->setOnOffModeDialog(m_onOff.get());
     }
@@ -132,10 +133,11 @@ private slots:
                       QByteArray("06\0"
                                  "30",
                                  5));
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         QCOMPARE(control<DigitGrid>("acgTel2")->cells(), QStringLiteral("06 30           "));
         image.replace(A::Phone1 + 16, 16, QByteArray(16, '\x11'));  // the store rewrites it
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
         QCOMPARE(image.mid(A::Phone1 + 16, 16), QByteArray("06\0"
                                                            "30",
                                                            5) +
@@ -166,7 +168,7 @@ private slots:
         QByteArray image(A::ImageSize, '\0');
         const int at = A::RemoteButtons + 2 * 6 + 1;  // user 7, buttons 3 and 4
         image[at] = char(nibble << 4 | 0x02);
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         QComboBox* box = control<QComboBox>("cbRFButtC07");
         QCOMPARE(box->currentText(), shown);
         QCOMPARE(control<QComboBox>("cbRFButtD07")->currentText(), QStringLiteral("Élesítés P1"));
@@ -174,6 +176,7 @@ private slots:
         QCOMPARE(box->maxVisibleItems(), 9);
         if (!typed.isEmpty()) box->setEditText(typed);
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
         QCOMPARE(quint8(image.at(at)), quint8(stored << 4 | 0x02));
     }
 
@@ -277,7 +280,7 @@ private slots:
 
     void testTimeWithBlankHourDigit() {
         QByteArray image(A::ImageSize, '\0');
-        m_form->LoadFromImage(image);
+        m_form->LoadFromImage(img(image));
         QLineEdit* time = m_form->meTesztIdopont;
         QCOMPARE(time->displayText(), QStringLiteral("00:00"));
         time->clear();
@@ -285,6 +288,7 @@ private slots:
         QTest::keyClicks(time, QStringLiteral("730"));
         QCOMPARE(time->displayText(), QStringLiteral("_7:30"));
         QTest::mouseClick(m_form->btSettingOK, Qt::LeftButton);
+        image = m_form->StoreToImage().bytes();
         QCOMPARE(image.mid(A::TestTime, 2), QByteArray("\x07\x1E", 2));
     }
 

@@ -13,6 +13,7 @@
 #include "link/portnames.h"
 #include "link/timing.h"
 #include "sim/korvantasim.h"
+#include "support/images.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
 
@@ -43,7 +44,8 @@ class TestTransferE2e : public QObject {
             const QColor c = m_download->panelColour(b);
             for (PanelColour p : {PanelColour::Silver, PanelColour::White, PanelColour::Yellow,
                                   PanelColour::Green, PanelColour::Red})
-                if (c == panelRgb(p)) out += QStringLiteral("SWYGR").at(int(p));
+                if (c == QColor(panelRgb(p).red, panelRgb(p).green, panelRgb(p).blue))
+                    out += QStringLiteral("SWYGR").at(int(p));
         }
         return out;
     }
@@ -77,7 +79,7 @@ private slots:
         m_form = &m_rig->form;
         m_dialogs = &m_rig->dialogs;
         m_sim->setMemory(randomImage(7));
-        m_download = std::make_unique<TFormDownload>(*m_link);
+        m_download = std::make_unique<TFormDownload>(*m_link, *m_dialogs);
         m_form->edPWD->setText(QStringLiteral("1234"));
         QVERIFY(m_rig->connectToModule());
         // The keep-alive stays on: a transfer must keep it quiet while it runs.
@@ -97,7 +99,7 @@ private slots:
         press(m_download->btRead);
         QVERIFY(!keepAliveDuringBlocks);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
-        QCOMPARE(m_download->ConfigImage(), m_sim->memory());
+        QCOMPARE(m_download->ConfigImage().bytes(), m_sim->memory());
         QCOMPARE(commandsSent(),
                  (QList<QByteArray>{"RPWDEDCB00", "RPWDEDCB00", "RDFLFFFF", "RDFL0000", "RDFL0001",
                                     "RDFL0002", "RDFL0003", "RDFL0004", "RDFL0005", "RDFL0006",
@@ -119,7 +121,7 @@ private slots:
         QFETCH(bool, damagedFirst);
         QFETCH(QString, panels);
         const QByteArray module = m_sim->memory();
-        const QByteArray before = m_download->ConfigImage();
+        const QByteArray before = m_download->ConfigImage().bytes();
         connect(m_sim, &KorvantaSim::lineReceived, this, [&](const QByteArray& line) {
             const bool block = line.startsWith("RDFL000");
             m_sim->setSilent(block);  // the sim's own answer would come after ours
@@ -135,29 +137,29 @@ private slots:
         });
         press(m_download->btRead);
         QCOMPARE(colours(), panels);
-        QCOMPARE(m_download->ConfigImage(), damagedFirst ? before : module);
+        QCOMPARE(m_download->ConfigImage().bytes(), damagedFirst ? before : module);
     }
 
     void leadingZeroDataVersionIsAccepted() {
         // The value counts, not the text.
         m_sim->setDataVersionText("02");
-        m_download->ConfigImage() = m_sim->memory();
+        m_download->setConfigImage(img(m_sim->memory()));
         press(m_download->btCompare);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
         QVERIFY(m_dialogs->messages.isEmpty());
-        QCOMPARE(m_link->DataVer, 2);
+        QCOMPARE(m_link->dataVer(), 2);
     }
 
     void writeLeavesTheImageInTheModule() {
         const QByteArray before = m_sim->memory();
-        m_download->ConfigImage() = randomImage(99);
+        m_download->setConfigImage(img(randomImage(99)));
         // A keep-alive sent between "WRFL" and its frame would spoil the frame.
         bool keepAliveDuringBlocks = true;
         onLine("WRFL", [&] { keepAliveDuringBlocks = m_link->CodeTimer().isActive(); });
         press(m_download->btWrite);
         QVERIFY(!keepAliveDuringBlocks);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
-        QCOMPARE(m_sim->memory(), m_download->ConfigImage());
+        QCOMPARE(m_sim->memory(), m_download->ConfigImage().bytes());
         QVERIFY(m_sim->memory() != before);
         QCOMPARE(m_sim->activationCount(), 1);
         QList<QByteArray> expected{"RPWDEDCB00", "RPWDEDCB00", "RDFLFFFF"};
@@ -185,10 +187,10 @@ private slots:
         QFETCH(QString, panels);
         QByteArray image = m_sim->memory();
         for (int i : changedOffsets) image[i] = char(image[i] ^ 0x5A);
-        m_download->ConfigImage() = image;
+        m_download->setConfigImage(img(image));
         press(m_download->btCompare);
         QCOMPARE(colours(), panels);
-        QCOMPARE(m_download->ConfigImage(), image);
+        QCOMPARE(m_download->ConfigImage().bytes(), image);
         QVERIFY(m_dialogs->messages.isEmpty());
     }
 
@@ -265,11 +267,11 @@ private slots:
         QFETCH(QString, message);
         // A compare needs an image that agrees with the module up to the failing block.
         const QByteArray image = op == "compare" ? m_sim->memory() : randomImage(5);
-        m_download->ConfigImage() = image;
+        m_download->setConfigImage(img(image));
         const QByteArray moduleBefore = m_sim->memory();
         const bool offline = message == " Nincs soros kapcsolat.";
         setup(*m_sim, *m_download);
-        m_download->ConfigImage() = image;
+        m_download->setConfigImage(img(image));
         if (offline) press(m_form->btDisconnect);
         m_sim->clearReceived();
 
@@ -280,7 +282,7 @@ private slots:
         QCOMPARE(colours(), panels);
         QCOMPARE(m_dialogs->messages, message.isEmpty() ? QStringList() : QStringList{message});
         // Whatever failed, the PC's copy is as it was and the module activated nothing.
-        QCOMPARE(m_download->ConfigImage(), image);
+        QCOMPARE(m_download->ConfigImage().bytes(), image);
         QCOMPARE(m_sim->memory(), moduleBefore);
         QVERIFY(!m_sim->receivedLines().contains("WRACT") || op == "write");
         if (panels.contains('W') && op == "write")
@@ -303,9 +305,10 @@ private slots:
         QFETCH(QByteArray, stopAt);
         QFETCH(QString, panels);
         const QByteArray image = m_sim->memory();
-        m_download->ConfigImage() = image;
-        m_download->ConfigImage()[1600] = char(~image[1600]);  // in "Blokk 7", beyond every stop
-        const QByteArray ours = m_download->ConfigImage();
+        QByteArray changed = image;
+        changed[1600] = char(~image[1600]);  // in "Blokk 7", beyond every stop
+        m_download->setConfigImage(img(changed));
+        const QByteArray ours = m_download->ConfigImage().bytes();
         m_sim->setAnswerDelayMs(1);  // Stop lands while the program waits for the answer
         onLine(stopAt, [this] { press(m_download->btStop); });
         QVERIFY(m_download->btStop->isEnabled());
@@ -313,7 +316,7 @@ private slots:
               : op == "write" ? m_download->btWrite
                               : m_download->btCompare);
         QCOMPARE(colours(), panels);
-        QCOMPARE(m_download->ConfigImage(), ours);
+        QCOMPARE(m_download->ConfigImage().bytes(), ours);
         QCOMPARE(m_sim->memory(), image);
         QVERIFY(!m_sim->receivedLines().contains("WRACT"));
         const QByteArray last = m_sim->receivedLines().last();
@@ -358,11 +361,11 @@ private slots:
         QFETCH(QString, status);
         QFETCH(int, dataVer);
         setup(*m_sim, *m_download);
-        m_link->DataVer = 77;
+        m_link->setDataVer(77);
         press(m_form->btAskVersion);
         QCOMPARE(m_dialogs->messages, messages);
         QCOMPARE(m_form->statusText(), status);
-        QCOMPARE(m_link->DataVer, dataVer);
+        QCOMPARE(m_link->dataVer(), dataVer);
         QVERIFY(m_form->btAskVersion->isEnabled());
         QVERIFY(m_link->CodeTimer().isActive());
     }

@@ -2,14 +2,11 @@
 
 #include <QStringList>
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
-// Answers instead of the user and records every text shown; installs itself while alive.
+// Answers instead of the user and records every text shown.
 class ScriptedDialogs : public UserDialogs {
 public:
-    ScriptedDialogs() { setDialogs(this); }
-    ~ScriptedDialogs() override { setDialogs(nullptr); }
-
     void message(const QString& text) override { messages.append(text); }
     bool confirm(const QString& text) override {
         confirmations.append(text);

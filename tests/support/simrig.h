@@ -13,11 +13,12 @@
 #include "sim/korvantasim.h"
 #include "support/scripteddialogs.h"
 
-// End-to-end tests run in a ports folder of their own, with 5 ms ticks: a 30-tick login
-// timeout lasts 150 ms.
+// End-to-end tests run with 5 ms ticks: a 30-tick login timeout lasts 150 ms.
+inline Timings endToEndTimings() { return {5, 25, 40, 5}; }
+
+// ... and in a ports folder of their own.
 inline void prepareEndToEnd() {
     QStandardPaths::setTestModeEnabled(true);
-    setTimings({5, 25, 40, 5});
     QDir(portsFolder()).removeRecursively();
 }
 
@@ -26,7 +27,8 @@ inline void prepareEndToEnd() {
 struct SimRig {
     explicit SimRig(const QString& comName)
         : started(sim.start(comName, &error)),
-          form(link, setupDir.filePath(QStringLiteral("setup.ini"))) {}
+          link(makeQtSerialDevice(), endToEndTimings()),
+          form(link, dialogs, setupDir.filePath(QStringLiteral("setup.ini"))) {}
 
     // Presses "Soros kapcsolat létrehozása" on the module's port, as the user would.
     bool connectToModule() {

@@ -2,8 +2,10 @@
 
 #include <QString>
 
+#include "link/ecomport.h"
+
 // Everything that asks or tells the user through a modal box goes through here, so tests
-// can answer instead of a person.
+// can answer instead of a person. The program makes one and hands it to every window.
 class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
@@ -15,18 +17,13 @@ public:
     virtual QString saveFileName(const QString& filter, const QString& initialName) = 0;
 };
 
-UserDialogs& dialogs();
-void setDialogs(UserDialogs* dialogs);
-
-#include "link/ecomport.h"
-
 // Runs a user action; a serial error that escapes it is shown with the layer's text, and the
 // window stays usable. No exception may pass into the event loop.
 template <class Action>
-void reportComErrors(Action&& action) {
+void reportComErrors(UserDialogs& dialogs, Action&& action) {
     try {
         action();
     } catch (const EComPort& e) {
-        dialogs().message(e.message());
+        dialogs.message(e.message());
     }
 }

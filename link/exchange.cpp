@@ -1,0 +1,98 @@
+#include "link/exchange.h"
+
+#include "link/modulelink.h"
+
+ModuleExchange::ModuleExchange(ModuleLink& link)
+    : m_link(link), m_acquired(!link.m_exchangeActive) {
+    if (!m_acquired) return;
+    m_link.m_exchangeActive = true;
+    m_keepAliveWasActive = m_link.CodeTimer().isActive();
+    m_link.CodeTimer().stop();
+    m_link.clearFlags({Flag::Stop});
+}
+
+ModuleExchange::~ModuleExchange() {
+    if (!m_acquired) return;
+    m_link.m_exchangeActive = false;
+    if (m_keepAliveWasActive) m_link.CodeTimer().start();
+}
+
+bool ModuleExchange::login() { return m_link.ModuleLogin(); }
+
+QString ModuleExchange::verdict() const { return m_link.loginVerdict(); }
+
+bool ModuleExchange::stopRequested() const { return m_link.flag(Flag::Stop); }
+
+ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, frame::Frame& out, int ticks) {
+    switch (m_link.requestPage(page, ticks)) {
+        case Flag::FrameReceived:
+            out = m_link.frameBuffer();
+            return PageResult::Ok;
+        case Flag::FrameError:
+            return PageResult::BadFrame;
+        case Flag::PasswordError:
+            return PageResult::PasswordError;
+        case Flag::Stop:
+            return PageResult::Stopped;
+        default:
+            return PageResult::NoAnswer;
+    }
+}
+
+ModuleExchange::PageResult ModuleExchange::readPages(
+    quint16 first, int count, const std::function<bool(int, const frame::Frame&)>& onPage,
+    int* failedAt) {
+    *failedAt = -1;
+    for (int i = 0; i < count; ++i) {
+        if (stopRequested()) {
+            *failedAt = i;
+            return PageResult::Stopped;
+        }
+        frame::Frame f{};
+        const PageResult result = readPage(quint16(first + i), f);
+        if (result != PageResult::Ok || !onPage(i, f)) {
+            *failedAt = i;
+            return result;
+        }
+    }
+    return PageResult::Ok;
+}
+
+ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
+                                                       OnWriteError onError, int ticks) {
+    m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
+    m_link.SendCommand(proto::kWriteFrame);
+    m_link.SendRaw(frame::toHex(f));
+    // Cleared just before the closing CR: an acknowledgement can only follow that.
+    m_link.clearFlags({Flag::WriteOk, Flag::WriteError});
+    m_link.SendReturn();
+    const Flag got =
+        onError == OnWriteError::EndsWait
+            ? m_link.wait(m_link.tickCounter(), ticks, {Flag::WriteOk, Flag::WriteError, Flag::Stop})
+            : m_link.wait(m_link.tickCounter(), ticks, {Flag::WriteOk, Flag::Stop});
+    switch (got) {
+        case Flag::WriteOk:
+            return WriteResult::Ok;
+        case Flag::WriteError:
+            return WriteResult::Error;
+        case Flag::Stop:
+            return WriteResult::Stopped;
+        default:
+            return WriteResult::NoAnswer;
+    }
+}
+
+bool ModuleExchange::activate(int ticks) {
+    m_link.clearFlags({Flag::CrcOk});
+    m_link.SendCommand(proto::kActivate);
+    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk}) == Flag::CrcOk;
+}
+
+bool ModuleExchange::waitUntil(const std::function<bool()>& done, int ticks) {
+    bool finished = false;
+    m_link.waitFor(m_link.tickCounter(), ticks, [&] {
+        finished = done();
+        return finished || stopRequested();
+    });
+    return finished;
+}
