@@ -104,9 +104,8 @@ public:
     QTimer& DelayTimer() { return m_delay.timer(); }
     QTimer& Timer1() { return m_ticks.timer(); }
 
-    // True while a page exchange holds the link (see ModuleExchange). Pollers send only while
-    // this is false, so a poll never lands between a request and its answer.
-    bool exchangeActive() const { return m_exchangeActive; }
+    // Pollers send only when this is true: the port is open and no page exchange holds the
+    // link (see ModuleExchange), so a poll never lands between a request and its answer.
     bool canPoll() const { return connected() && !m_exchangeActive; }
 
     const frame::Frame& frameBuffer() const { return m_frameBuffer; }

@@ -31,7 +31,6 @@ signals:
     void lost();
 };
 
-using SerialDeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
 
 // QSerialPort at 19200 8N1, no flow control, DTR and RTS on.
 std::unique_ptr<SerialDevice> makeQtSerialDevice();

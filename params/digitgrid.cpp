@@ -22,11 +22,6 @@ void DigitGrid::setCells(const QString& cells) {
     update();
 }
 
-void DigitGrid::setCellText(int i, const QString& text) {
-    m_state.cells[i] = grid::validateCell(m_family, text);
-    update();
-}
-
 void DigitGrid::setCurrentCell(int i) {
     m_state.current = qBound(0, i, cellCount() - 1);
     update();

@@ -17,9 +17,6 @@ public:
     QString cells() const { return m_state.cells; }
     void setCells(const QString& cells);
     QString cell(int i) const { return QString(m_state.cells.at(i)).trimmed(); }
-    // An in-place change of one cell: the cell rule decides what stays.
-    void setCellText(int i, const QString& text);
-    int currentCell() const { return m_state.current; }
     // One typed character through the family's key rule.
     void typeKey(QChar key);
     void setCurrentCell(int i);

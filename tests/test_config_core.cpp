@@ -67,11 +67,11 @@ private slots:
                  frame::DecodeResult::BadChecksum);
     }
 
-    void checksumWrapsAt32Bits() {
+    void checksumSumsUnsignedBytes() {
+        // Bytes of 0x80 and above count as 128..255: summed as signed chars they would
+        // subtract. 256 bytes of 0xFF XOR i sum to 32640, the 10 further bytes to 2550.
         frame::Frame f{};
         f.fill(0xFF);
-        // 256 bytes of 0xFF XOR i sum to 32640, plus 10 bytes of 255: no overflow here, but the
-        // sum must be unsigned 32-bit arithmetic on bytes, not on signed chars.
         QCOMPARE(frame::checksum(f), 32640u + 2550u);
     }
 

@@ -257,18 +257,30 @@ private slots:
         QVERIFY(m_dialogs->messages.isEmpty());
     }
 
+    // A number below the range becomes the lowest value when the box is left; a key that
+    // would take the number past the highest is refused, so the box never holds one.
+    void typedNumberOutsideTheRange_data() {
+        QTest::addColumn<QString>("spinner");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("value");
+        QTest::newRow("night delay 0 -> lowest 1") << "udNightDelay" << "0" << 1;
+        QTest::newRow("alarm count 3 -> lowest 5") << "UdAlarmMax" << "3" << 5;
+        QTest::newRow("intelligent 30: the 0 is refused") << "UdZonaIntel1" << "30" << 3;
+        QTest::newRow("intelligent 99: the second 9 is refused") << "UdZonaIntel1" << "99" << 9;
+        QTest::newRow("intelligent 25 is the highest") << "UdZonaIntel1" << "25" << 25;
+        QTest::newRow("in range stays") << "UdZonaIntel1" << "17" << 17;
+    }
     void typedNumberOutsideTheRange() {
-        QSpinBox* night = spin("udNightDelay");
-        night->setFocus();
-        QTest::keyClick(night, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(night, QStringLiteral("0"));
-        leave(night);
-        QCOMPARE(night->value(), 1);
-        QSpinBox* intel = spin("UdZonaIntel1");
-        QTest::keyClick(intel, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(intel, QStringLiteral("99"));
-        leave(intel);
-        QVERIFY(intel->value() <= 25);
+        QFETCH(QString, spinner);
+        QFETCH(QString, typed);
+        QFETCH(int, value);
+        QSpinBox* box = spin(spinner);
+        box->setValue(box->minimum() == 0 ? 12 : box->minimum() + 1);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, typed);
+        leave(box);
+        QCOMPARE(box->value(), value);
     }
 
     // Through the transfer window, as the installer opens it.

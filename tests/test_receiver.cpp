@@ -61,7 +61,6 @@ QByteArray bytesOf(const frame::Frame& f) {
 
 }  // namespace
 
-Q_DECLARE_METATYPE(frame::ChecksumOrder)
 
 class TestReceiver : public QObject {
     Q_OBJECT
@@ -171,22 +170,6 @@ private slots:
         const std::optional<QByteArray> line = assembler.push('\r');
         QVERIFY(line);
         QCOMPARE(*line, QByteArray("OK"));
-    }
-
-    void checksumOrder_data() {
-        QTest::addColumn<frame::ChecksumOrder>("order");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::newRow("module") << frame::ChecksumOrder::ModuleLittleEndian
-                                << QByteArray("\x80\x7F\x00\x00", 4);
-        QTest::newRow("PC") << frame::ChecksumOrder::PcBigEndian
-                            << QByteArray("\x00\x00\x7F\x80", 4);
-    }
-    void checksumOrder() {
-        QFETCH(frame::ChecksumOrder, order);
-        QFETCH(QByteArray, stored);
-        const frame::Frame zero = frame::build(QByteArray(), 0, order);
-        QCOMPARE(frame::checksum(zero), 32640u);
-        QCOMPARE(bytesOf(zero).mid(frame::kChecksumOffset), stored);
     }
 
     void pageFrame_data() {
