@@ -24,6 +24,13 @@ ConfigTransfer::Outcome ConfigTransfer::write() { return run(Kind::Write); }
 ConfigTransfer::Outcome ConfigTransfer::compare() { return run(Kind::Compare); }
 
 ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
+    // A serial error leaves as an exception and is no outcome of ours to report.
+    const Outcome outcome = perform(kind);
+    emit finished(outcome);
+    return outcome;
+}
+
+ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
     if (!m_link.connected()) {
         emit message(QString::fromUtf8(texts::kNoSerial));
         return Outcome::NotConnected;

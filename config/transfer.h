@@ -40,10 +40,13 @@ signals:
     void panelColour(int block, PanelColour colour);
     void buttonsEnabled(bool enabled);
     void message(const QString& text);
+    // How the transfer ended, whichever way it was started.
+    void finished(ConfigTransfer::Outcome outcome);
 
 private:
     enum class Kind { Read, Write, Compare };
     Outcome run(Kind kind);
+    Outcome perform(Kind kind);
     Outcome readBlocks(ModuleExchange& exchange);
     Outcome writeBlocks(ModuleExchange& exchange);
     Outcome compareBlocks(ModuleExchange& exchange);

@@ -1,10 +1,12 @@
 #include <QDir>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/mainform.h"
 #include "link/pageframe.h"
@@ -19,6 +21,9 @@
 
 // Reading, writing and comparing the parameter memory, and the version query, through the
 // real windows and port layer against the simulated module.
+using Outcome = ConfigTransfer::Outcome;
+Q_DECLARE_METATYPE(ConfigTransfer::Outcome)
+
 class TestTransferE2e : public QObject {
     Q_OBJECT
 
@@ -30,6 +35,7 @@ class TestTransferE2e : public QObject {
     TForm1* m_form = nullptr;
     ScriptedDialogs* m_dialogs = nullptr;
     std::unique_ptr<TFormDownload> m_download;
+    std::optional<Outcome> m_outcome;  // of the last transfer the window ran
 
     static QByteArray randomImage(quint32 seed) {
         QRandomGenerator rng(seed);
@@ -80,6 +86,9 @@ private slots:
         m_dialogs = &m_rig->dialogs;
         m_sim->setMemory(randomImage(7));
         m_download = std::make_unique<TFormDownload>(*m_link, *m_dialogs);
+        m_outcome.reset();
+        connect(&m_download->transfer(), &ConfigTransfer::finished, this,
+                [this](Outcome o) { m_outcome = o; });
         m_form->edPWD->setText(QStringLiteral("1234"));
         QVERIFY(m_rig->connectToModule());
         // The keep-alive stays on: a transfer must keep it quiet while it runs.
@@ -98,6 +107,7 @@ private slots:
         onLine("RDFL0000", [&] { keepAliveDuringBlocks = m_link->CodeTimer().isActive(); });
         press(m_download->btRead);
         QVERIFY(!keepAliveDuringBlocks);
+        QCOMPARE(m_outcome, Outcome::Done);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
         QCOMPARE(m_download->ConfigImage().bytes(), m_sim->memory());
         QCOMPARE(commandsSent(),
@@ -137,6 +147,7 @@ private slots:
         });
         press(m_download->btRead);
         QCOMPARE(colours(), panels);
+        QCOMPARE(m_outcome, damagedFirst ? Outcome::Failed : Outcome::Done);
         QCOMPARE(m_download->ConfigImage().bytes(), damagedFirst ? before : module);
     }
 
@@ -158,6 +169,7 @@ private slots:
         onLine("WRFL", [&] { keepAliveDuringBlocks = m_link->CodeTimer().isActive(); });
         press(m_download->btWrite);
         QVERIFY(!keepAliveDuringBlocks);
+        QCOMPARE(m_outcome, Outcome::Done);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
         QCOMPARE(m_sim->memory(), m_download->ConfigImage().bytes());
         QVERIFY(m_sim->memory() != before);
@@ -190,6 +202,7 @@ private slots:
         m_download->setConfigImage(img(image));
         press(m_download->btCompare);
         QCOMPARE(colours(), panels);
+        QCOMPARE(m_outcome, panels.contains('R') ? Outcome::Different : Outcome::Done);
         QCOMPARE(m_download->ConfigImage().bytes(), image);
         QVERIFY(m_dialogs->messages.isEmpty());
     }
@@ -199,6 +212,7 @@ private slots:
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<QString>("panels");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<Outcome>("outcome");
         const QString noAnswer =
             "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
         const QString mismatch3 =
@@ -214,57 +228,55 @@ private slots:
                        d.setAllPanels(PanelColour::Silver);
                    })
                 << "SSSSSSSS"
-                << " Nincs soros kapcsolat.";
+                << " Nincs soros kapcsolat." << Outcome::NotConnected;
             QTest::addRow("%s: login refused", op)
                 << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setInstallerCode("9999"); })
                 << "RRRRRRRR"
-                << " Hibás telepítői azonosító!";
+                << " Hibás telepítői azonosító!" << Outcome::LoginFailed;
             QTest::addRow("%s: no answer", op)
                 << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setSilent(true); })
-                << "RRRRRRRR" << noAnswer;
+                << "RRRRRRRR" << noAnswer << Outcome::LoginFailed;
             QTest::addRow("%s: password error to everything", op)
                 << op
                 << Setup([](KorvantaSim& s, TFormDownload&) { s.setPasswordErrorToAll(true); })
                 << "RRRRRRRR"
-                << " Hibás telepítői azonosító!";
+                << " Hibás telepítői azonosító!" << Outcome::LoginFailed;
             QTest::addRow("%s: other data version", op)
                 << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setDataVersionText("3"); })
-                << start << mismatch3;
+                << start << mismatch3 << Outcome::WrongDataVersion;
             QTest::addRow("%s: version page missing", op)
                 << op << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoAnswerPage(0xFFFF); })
-                << start << mismatchMissing;
+                << start << mismatchMissing << Outcome::WrongDataVersion;
         }
         auto page = [](void (KorvantaSim::*fault)(int), int n) {
             return Setup([fault, n](KorvantaSim& s, TFormDownload&) { (s.*fault)(n); });
         };
+        const Outcome failed = Outcome::Failed;
         QTest::newRow("read: block 3 missing")
-            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR"
-            << "";
+            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR" << "" << failed;
         QTest::newRow("read: block 1 damaged")
-            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR"
-            << "";
+            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR" << "" << failed;
         QTest::newRow("read: wrong page number")
-            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR"
-            << "";
+            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR" << ""
+            << failed;
         QTest::newRow("write: block 4 not acknowledged")
-            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW"
-            << "";
+            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW" << "" << failed;
         QTest::newRow("write: no CRCOK")
             << "write" << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoCrcOk(true); })
             << "RRRRRRRR"
-            << "";
+            << "" << failed;
         QTest::newRow("compare: block 6 missing")
-            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY"
-            << "";
+            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY" << "" << failed;
         QTest::newRow("compare: block 2 damaged")
-            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY"
-            << "";
+            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY" << "" << failed;
     }
     void failures() {
         QFETCH(QString, op);
         QFETCH(Setup, setup);
         QFETCH(QString, panels);
         QFETCH(QString, message);
+        QFETCH(Outcome, outcome);
+        QSignalSpy finished(&m_download->transfer(), &ConfigTransfer::finished);
         // A compare needs an image that agrees with the module up to the failing block.
         const QByteArray image = op == "compare" ? m_sim->memory() : randomImage(5);
         m_download->setConfigImage(img(image));
@@ -280,6 +292,8 @@ private slots:
                                               : m_download->btCompare;
         press(button);
         QCOMPARE(colours(), panels);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).value<Outcome>(), outcome);
         QCOMPARE(m_dialogs->messages, message.isEmpty() ? QStringList() : QStringList{message});
         // Whatever failed, the PC's copy is as it was and the module activated nothing.
         QCOMPARE(m_download->ConfigImage().bytes(), image);
@@ -316,6 +330,7 @@ private slots:
               : op == "write" ? m_download->btWrite
                               : m_download->btCompare);
         QCOMPARE(colours(), panels);
+        QCOMPARE(m_outcome, Outcome::Stopped);
         QCOMPARE(m_download->ConfigImage().bytes(), ours);
         QCOMPARE(m_sim->memory(), image);
         QVERIFY(!m_sim->receivedLines().contains("WRACT"));
@@ -324,6 +339,7 @@ private slots:
         // A later transfer runs normally.
         press(m_download->btRead);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QCOMPARE(m_outcome, Outcome::Done);
     }
 
     void versionButton_data() {
@@ -390,16 +406,27 @@ private slots:
 
     void secondExchangeIsRefusedWhileOneWaits() {
         // The version button pressed while a read waits for a block sends nothing.
+        // It is not swallowed in silence either: the status bar says the module is busy.
         int linesWhenPressed = -1;
+        QString statusAfterPress;
         onLine("RDFL0003", [&] {
             linesWhenPressed = int(m_sim->receivedLines().size());
             press(m_form->btAskVersion);
+            statusAfterPress = m_form->statusText();
         });
         press(m_download->btRead);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
         QCOMPARE(m_sim->receivedLines().size(), 11);
         QVERIFY(linesWhenPressed > 0);
         QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(statusAfterPress, QStringLiteral(" A modul foglalt: adatátvitel folyamatban."));
+        QVERIFY(m_form->btAskVersion->isEnabled());
+
+        // The same for a second transfer started from inside the first one's wait.
+        ConfigTransfer::Outcome inner = ConfigTransfer::Outcome::Done;
+        onLine("RDFL0005", [&] { inner = m_download->transfer().compare(); });
+        QCOMPARE(m_download->transfer().read(), ConfigTransfer::Outcome::Done);
+        QCOMPARE(inner, ConfigTransfer::Outcome::Busy);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "support/memoryserial.h"
 
+#include <QTimer>
+
 bool MemorySerialDevice::open(const QString& comName, int* systemError) {
     if (failingNames.contains(comName)) {
         *systemError = openSystemError;
@@ -14,7 +16,12 @@ bool MemorySerialDevice::open(const QString& comName, int* systemError) {
 bool MemorySerialDevice::write(const QByteArray& bytes, int) {
     if (failWrites) return false;
     written += bytes;
+    if (onWrite) onWrite(bytes);
     return true;
+}
+
+void MemorySerialDevice::feedLater(const QByteArray& bytes) {
+    QTimer::singleShot(0, this, [this, bytes] { feed(bytes); });
 }
 
 qint64 MemorySerialDevice::read(char* data, qint64 maxSize) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "link/serialdevice.h"
 
@@ -23,6 +24,12 @@ public:
     QByteArray takeWritten();  // returns and clears `written`
     QString openedName;        // COM name of the last open
     int opens = 0;
+
+    // Called with every write; a test plays the module here. Answers fed from inside arrive
+    // on the next pass of the event loop, as a real line delivers them.
+    std::function<void(const QByteArray&)> onWrite;
+    // Queues bytes to arrive on the next pass of the event loop.
+    void feedLater(const QByteArray& bytes);
 
     // Injected faults.
     QList<QString> failingNames;  // open fails for these COM names
