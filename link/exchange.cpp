@@ -8,7 +8,9 @@ ModuleExchange::ModuleExchange(ModuleLink& link)
     m_link.m_exchangeActive = true;
     m_keepAliveWasActive = m_link.CodeTimer().isActive();
     m_link.CodeTimer().stop();
-    m_link.clearFlags({Flag::Stop});
+    // A port lost before this exchange began is closed now; its waits run out as for any
+    // closed port. One lost while it runs ends the wait at once.
+    m_link.clearFlags({Flag::Stop, Flag::PortLost});
 }
 
 ModuleExchange::~ModuleExchange() {
@@ -68,8 +70,9 @@ ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
     m_link.SendReturn();
     const Flag got =
         onError == OnWriteError::EndsWait
-            ? m_link.wait(m_link.tickCounter(), ticks, {Flag::WriteOk, Flag::WriteError, Flag::Stop})
-            : m_link.wait(m_link.tickCounter(), ticks, {Flag::WriteOk, Flag::Stop});
+            ? m_link.wait(m_link.tickCounter(), ticks,
+                          {Flag::WriteOk, Flag::WriteError, Flag::Stop, Flag::PortLost})
+            : m_link.wait(m_link.tickCounter(), ticks, {Flag::WriteOk, Flag::Stop, Flag::PortLost});
     switch (got) {
         case Flag::WriteOk:
             return WriteResult::Ok;
@@ -85,14 +88,14 @@ ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
 bool ModuleExchange::activate(int ticks) {
     m_link.clearFlags({Flag::CrcOk});
     m_link.SendCommand(proto::kActivate);
-    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk}) == Flag::CrcOk;
+    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk, Flag::PortLost}) == Flag::CrcOk;
 }
 
 bool ModuleExchange::waitUntil(const std::function<bool()>& done, int ticks) {
     bool finished = false;
     m_link.waitFor(m_link.tickCounter(), ticks, [&] {
         finished = done();
-        return finished || stopRequested();
+        return finished || stopRequested() || m_link.flag(Flag::PortLost);
     });
     return finished;
 }

@@ -28,6 +28,7 @@ ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, const Timings& timi
       m_ticks(timings.tickMs),
       m_delay(timings.tickMs) {
     connect(&m_port, &TComPort::rxChar, this, &ModuleLink::ComPort1RxChar);
+    connect(&m_port, &TComPort::portLost, this, [this] { setFlag(Flag::PortLost); });
     m_codeTimer.setInterval(timings.keepAliveMs);
     connect(&m_codeTimer, &QTimer::timeout, this, &ModuleLink::CodeTimerTimer);
     m_codeTimer.start();
@@ -93,12 +94,16 @@ Flag ModuleLink::counterWait(TickCounter& counter, int ticks, const QList<Flag>&
 bool ModuleLink::ModuleLogin() {
     clearFlags({Flag::PasswordOk, Flag::PasswordError});
     SendAuthorised(proto::kAuthLogin);
-    switch (wait(m_ticks, proto::kLoginTicks, {Flag::PasswordOk, Flag::PasswordError})) {
+    switch (wait(m_ticks, proto::kLoginTicks,
+                 {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost})) {
         case Flag::PasswordOk:
             m_loginVerdict = QString::fromUtf8(texts::kLoginOk);
             return true;
         case Flag::PasswordError:
             m_loginVerdict = QString::fromUtf8(texts::kWrongCode);
+            return false;
+        case Flag::PortLost:
+            m_loginVerdict = QString::fromUtf8(texts::kNoSerial);
             return false;
         default:
             m_loginVerdict = QString::fromUtf8(texts::kNoAnswer);
@@ -209,5 +214,6 @@ Flag ModuleLink::requestPage(quint16 page, int ticks) {
     clearFlags({Flag::FrameReceived, Flag::FrameError});
     SendCommand(proto::kReadFrame + hex::wordToHex(page));
     return counterWait(m_ticks, ticks,
-                       {Flag::PasswordError, Flag::FrameReceived, Flag::FrameError, Flag::Stop});
+                       {Flag::PasswordError, Flag::FrameReceived, Flag::FrameError, Flag::Stop,
+                        Flag::PortLost});
 }

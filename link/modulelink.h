@@ -45,7 +45,8 @@ enum class Flag {
     FrameReceived,
     FrameError,
     Abort,
-    Stop,  // the user pressed Stop during a transfer
+    Stop,      // the user pressed Stop during a transfer
+    PortLost,  // the device went away (adapter pulled): nothing more can arrive
     Count
 };
 

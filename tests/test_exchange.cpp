@@ -214,6 +214,48 @@ private slots:
         QCOMPARE(failedAt, 0);
     }
 
+    // The adapter pulled while the module's answer is awaited: the wait ends at once, the
+    // result is the one for no answer, and the port is closed.
+    void portLostEndsEveryWait() {
+        Rig rig;
+        rig.answer = [&](const QByteArray&) {
+            QTimer::singleShot(0, rig.d, [&] { emit rig.d->lost(); });
+            return QByteArray();
+        };
+        const int longWait = 100000;
+        {
+            ModuleExchange exchange(*rig.link);
+            frame::Frame out{};
+            QCOMPARE(exchange.readPage(1, out, longWait), PageResult::NoAnswer);
+            QVERIFY(rig.link->tickCounter().value() > longWait / 2);
+            QVERIFY(!rig.link->connected());
+        }
+        const auto reopenAndRun = [&](const std::function<void(ModuleExchange&)>& step) {
+            rig.link->ComPort1().open();
+            ModuleExchange exchange(*rig.link);
+            step(exchange);
+            QVERIFY(rig.link->tickCounter().value() > longWait / 2);
+            QVERIFY(!rig.link->connected());
+        };
+        reopenAndRun([&](ModuleExchange& e) {
+            QCOMPARE(e.writeFrame(frame::Frame{}, OnWriteError::WaitsOn, longWait),
+                     WriteResult::NoAnswer);
+        });
+        reopenAndRun([&](ModuleExchange& e) { QVERIFY(!e.activate(longWait)); });
+        reopenAndRun([&](ModuleExchange& e) {
+            QVERIFY(!e.waitUntil(
+                [&] {
+                    if (rig.d->isOpen()) emit rig.d->lost();
+                    return false;
+                },
+                longWait));
+        });
+        rig.link->ComPort1().open();
+        ModuleExchange exchange(*rig.link);
+        QVERIFY(!exchange.login());
+        QCOMPARE(exchange.verdict(), QStringLiteral(" Nincs soros kapcsolat."));
+    }
+
     void stopOfAnEarlierExchangeIsForgotten() {
         Rig rig;
         rig.link->requestStop();

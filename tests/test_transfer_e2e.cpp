@@ -342,6 +342,47 @@ private slots:
         QCOMPARE(m_outcome, Outcome::Done);
     }
 
+    // The serial write fails in the middle of a transfer (the adapter stalls or is pulled):
+    // the user is told with the port layer's text, the buttons come back, nothing is lost.
+    void writeFailureMidTransfer_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QByteArray>("failingWrite");
+        QTest::addColumn<QString>("panels");
+        QTest::newRow("read, request of block 4") << "read" << QByteArray("RDFL0003\r") << "GGGWWWWW";
+        QTest::newRow("write, frame of block 3") << "write" << QByteArray("<frame 2>") << "GGWWWWWW";
+        QTest::newRow("write, activation") << "write" << QByteArray("WRACT\r") << "GGGGGGGG";
+        QTest::newRow("compare, request of block 2") << "compare" << QByteArray("RDFL0001\r")
+                                                     << "GYYYYYYY";
+    }
+    void writeFailureMidTransfer() {
+        QFETCH(QString, op);
+        QFETCH(QByteArray, failingWrite);
+        QFETCH(QString, panels);
+        const QByteArray module = m_sim->memory();
+        const QByteArray ours = op == "compare" ? module : randomImage(21);
+        m_download->setConfigImage(img(ours));
+        int frames = 0;
+        m_rig->device->failWrite = [&](const QByteArray& bytes) {
+            if (bytes.size() == 540 && failingWrite == "<frame " + QByteArray::number(frames++) + ">")
+                return true;
+            return bytes == failingWrite;
+        };
+        press(op == "read"    ? m_download->btRead
+              : op == "write" ? m_download->btWrite
+                              : m_download->btCompare);
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY2(m_dialogs->messages.first().startsWith("WriteFile function failed"),
+                 qPrintable(m_dialogs->messages.first()));
+        QCOMPARE(colours(), panels);
+        QVERIFY(!m_outcome);  // no outcome: the transfer did not end by its own rules
+        QVERIFY(m_download->btRead->isEnabled());
+        QVERIFY(m_download->btClose->isEnabled());
+        QCOMPARE(m_download->ConfigImage().bytes(), ours);
+        QCOMPARE(m_sim->memory(), module);
+        QCOMPARE(m_sim->activationCount(), 0);
+        QVERIFY(m_link->CodeTimer().isActive());
+    }
+
     void versionButton_data() {
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<QStringList>("messages");

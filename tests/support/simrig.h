@@ -11,6 +11,7 @@
 #include "link/portnames.h"
 #include "link/timing.h"
 #include "sim/korvantasim.h"
+#include "support/faultyserial.h"
 #include "support/scripteddialogs.h"
 
 // End-to-end tests run with 5 ms ticks: a 30-tick login timeout lasts 150 ms.
@@ -27,7 +28,7 @@ inline void prepareEndToEnd() {
 struct SimRig {
     explicit SimRig(const QString& comName)
         : started(sim.start(comName, &error)),
-          link(makeQtSerialDevice(), endToEndTimings()),
+          link(makeFaultyDevice(), endToEndTimings()),
           form(link, dialogs, setupDir.filePath(QStringLiteral("setup.ini"))) {}
 
     // Presses "Soros kapcsolat létrehozása" on the module's port, as the user would.
@@ -37,6 +38,13 @@ struct SimRig {
         return link.connected();
     }
 
+    std::unique_ptr<SerialDevice> makeFaultyDevice() {
+        auto d = std::make_unique<FaultySerialDevice>(makeQtSerialDevice());
+        device = d.get();
+        return d;
+    }
+
+    FaultySerialDevice* device = nullptr;  // owned by the link's port
     QTemporaryDir setupDir;
     ScriptedDialogs dialogs;
     KorvantaSim sim;
