@@ -330,4 +330,16 @@ bool isUninterpreted(int offset) {
             offset < FlashAddr::Uninterpreted2 + FlashAddr::Uninterpreted2Size);
 }
 
+std::optional<Instance> findInstance(const QString& pattern, int number) {
+    for (const Field& f : fields()) {
+        if (pattern != QLatin1String(f.name)) continue;
+        // Patterns repeat only across fields whose numbers interleave (the relay columns).
+        const int step = number - f.nameFirst;
+        if (step < 0 || f.nameStep == 0 || step % f.nameStep != 0) continue;
+        const int index = step / f.nameStep;
+        if (index < f.count) return Instance{&f, index, f.offset + index * f.stride};
+    }
+    return std::nullopt;
+}
+
 }  // namespace layout

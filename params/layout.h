@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // The parameter memory described once, as data: every field with its position, kind, count
 // and stride. The editor, the command-line tool and the tests walk this one table.
@@ -98,5 +99,10 @@ const QStringList& reportMaskCaptions();  // 9 headings "T1".."Közp."
 
 // The two areas no field covers; they travel unchanged.
 bool isUninterpreted(int offset);
+
+// The instance of a field by its control-name pattern and the number in its name:
+// ("edZonaNeve%d", 3) is the name of zone 3, ("cblUserRights", 2) the rights of user 2,
+// ("cblR%d", 4) the switch-off set of relay 2. Nothing when the table has no such instance.
+std::optional<Instance> findInstance(const QString& pattern, int number = 1);
 
 }  // namespace layout

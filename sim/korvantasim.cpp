@@ -13,45 +13,116 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <limits>
+#include <utility>
 
-#include "link/pageframe.h"
 #include "link/codestring.h"
 #include "link/hex.h"
 #include "link/portnames.h"
-#include "link/protocol.h"
-#include "link/textcodec.h"
+#include "params/layout.h"
 
 namespace {
 constexpr int kHighestPort = 96;
-const QByteArray kModuleLineEnd("\r\n");
-
-constexpr int kVersionPage = 0xFFFF;
-// The version page: the firmware text may run into byte 32, where the data version begins.
-constexpr int kFirmwareTextMax = 33;
-constexpr int kDataVersionOffset = 32;
-constexpr int kDataVersionMax = 33;
+const QByteArray kModuleLineEnd = QByteArray(1, proto::kLineEnd) + proto::kLineFeed;
 
 // 19200 baud with a start and a stop bit: 1920 bytes a second.
 constexpr qint64 kBytesPerSecond = 1920;
 constexpr double kByteNs = 1e9 / double(kBytesPerSecond);
 constexpr int kPaceTickMs = 2;
 
-// Where a new module keeps its settings.
-constexpr int kUserCount = 12;
-constexpr int kUserRecord = 15;
-constexpr int kNameSize = 10;
-constexpr int kInstallerCodeOffset = 180;
-constexpr int kZoneOffset = 183;
-constexpr int kZoneRecord = 20;
-constexpr int kEventOffset = 423;
-constexpr int kEventCount = 47;
-constexpr int kEventRecord = 26;
-constexpr int kSmsSize = 20;
-constexpr int kPhoneOffset = 1671;
-constexpr int kPhoneBytes = 7 * 16;
-constexpr int kAckOffset = 1783;
-constexpr int kSettingsOffset = 1787;  // account number up to the night walk time
-constexpr int kRemoteOffset = 1871;
+// Line noise: a garbage line long enough to look like an answer, a burst shorter than any.
+constexpr int kGarbageMin = 8;
+constexpr int kGarbageMax = 40;
+constexpr int kBurstMin = 3;
+constexpr int kBurstMax = 12;
+
+using Kind = KorvantaSim::CommandKind;
+using Mode = KorvantaSim::FaultMode;
+
+bool isHexDigits(const QByteArray& line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return hex::digitValue(c) >= 0; });
+}
+
+// Line noise, never a line end among it.
+QByteArray randomBytes(QRandomGenerator& random, int minSize, int maxSize) {
+    QByteArray bytes(int(random.bounded(minSize, maxSize + 1)), '\0');
+    for (char& c : bytes) {
+        do c = char(random.bounded(256));
+        while (c == proto::kLineEnd || c == proto::kLineFeed);
+    }
+    return bytes;
+}
+
+bool isPageCommand(Kind kind) { return kind == Kind::PageRead || kind == Kind::PageWrite; }
+
+bool hasPage(int page) {
+    return (page >= proto::kConfigFirstPage && page < proto::kConfigPageCount) ||
+           page == proto::kVersionPage;
+}
+
+// The words of the command line, in the order of the enumerations.
+constexpr const char* kModeNames[] = {"no-answer",     "pwderr",     "damage",
+                                      "wrong-page",    "late",       "garbage",
+                                      "garbage-burst", "wrong-kind", "port-lost"};
+static_assert(std::size(kModeNames) == size_t(Mode::PortLost) + 1, "a word for every mode");
+constexpr const char* kCommandNames[] = {"login",    "read",  "write-start", "write",
+                                         "activate", "other", "any"};
+static_assert(std::size(kCommandNames) == size_t(Kind::Any) + 1, "a word for every kind");
+
+template <size_t N>
+int wordIndex(const char* const (&words)[N], const QString& word) {
+    for (size_t i = 0; i < N; ++i)
+        if (word == QLatin1String(words[i])) return int(i);
+    return -1;
+}
+
+template <size_t N>
+QString wordList(const char* const (&words)[N]) {
+    QStringList out;
+    for (const char* w : words) out << QLatin1String(w);
+    return out.join(QStringLiteral(", "));
+}
+
+// What a line asks, and of which page; kAnyPage when it names none.
+Kind classify(const QByteArray& line, int* page) {
+    *page = KorvantaSim::kAnyPage;
+    const QByteArray login = authorisedCommand(proto::kAuthLogin, QString());
+    if (line.startsWith(login.left(4)) && line.size() == login.size()) return Kind::Login;
+    if (line.startsWith(proto::kReadFrame)) {
+        const QByteArray digits = line.mid(int(qstrlen(proto::kReadFrame)));
+        if (digits.size() == 4 && isHexDigits(digits)) *page = digits.toInt(nullptr, 16);
+        return Kind::PageRead;
+    }
+    if (line == proto::kWriteFrame) return Kind::WriteStart;
+    if (line == proto::kActivate) return Kind::Activate;
+    return Kind::Other;
+}
+
+// The page a written frame carries, whether or not its checksum holds.
+int writtenPage(const QByteArray& digits) {
+    frame::Frame f{};
+    const frame::DecodeResult r = frame::decodeHex(digits, f, frame::ChecksumOrder::PcBigEndian);
+    return r == frame::DecodeResult::Ok || r == frame::DecodeResult::BadChecksum
+               ? frame::pageNumber(f)
+               : KorvantaSim::kAnyPage;
+}
+
+// A number field of --fault: "*" (returned as -1) or digits, decimal or hex after "0x".
+std::optional<int> numberField(const QString& text, int max) {
+    if (text == QLatin1String("*")) return -1;
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const QString digits = hex ? text.mid(2) : text;
+    constexpr int kMostDigits = 9;  // keeps the value inside an int before the range check
+    if (digits.isEmpty() || digits.size() > kMostDigits) return std::nullopt;
+    for (QChar c : digits)
+        if (!(c.isDigit() || (hex && QStringLiteral("abcdefABCDEF").contains(c))) ||
+            c.unicode() > 127)
+            return std::nullopt;
+    const int n = digits.toInt(nullptr, hex ? 16 : 10);
+    if (n > max) return std::nullopt;
+    return n;
+}
 
 // Rights of the first user (everything on the keypad) and of the others (arm and disarm both
 // partitions); report routes of alarms (call and SMS to number 1, centre), of restores (SMS to
@@ -62,46 +133,17 @@ constexpr quint16 kReportAlarm = 0x0111;
 constexpr quint16 kReportRestore = 0x0110;
 constexpr quint16 kReportCentre = 0x0100;
 
-// clang-format off
-// Contact-ID codes of the 47 reported events, in event order.
-constexpr quint16 kContactId[kEventCount] = {
-    0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130,
-    0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130, 0x130,
-    0x137, 0x137, 0x402, 0x402, 0x402, 0x402, 0x602, 0x301, 0x301, 0x302, 0x302, 0x311,
-    0x384, 0x384, 0x391, 0x391, 0x626, 0x625, 0x306, 0x350, 0x350, 0x121, 0x344};
-
-// Account number digits, arm mode, OUT1 and OUT2 (mode, delay, minutes), three relays
-// (triggers off, 0 s delay, 5 s on), then the times and limits: alarm 5 min, test report at
-// 12:00 daily, no bypass, 3 alarms per zone, no automatic arming, 1 min night walk.
-constexpr quint8 kSettings[] = {
-    0, 0, 0, 0,  0,  0, 0, 3,  0, 0, 3,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5,
-    5, 12, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1};
-// clang-format on
-static_assert(kSettingsOffset + int(sizeof kSettings) == kRemoteOffset,
-              "the settings run up to the remote buttons");
-
-QByteArray textField(const QString& text, int size) {
-    return (toModuleText(text) + QByteArray(size, ' ')).left(size);
-}
-
-void put(QByteArray& mem, int offset, const QByteArray& bytes) {
-    mem.replace(offset, bytes.size(), bytes);
-}
-
-void putWord(QByteArray& mem, int offset, quint16 value) {
-    mem[offset] = char(value >> 8);
-    mem[offset + 1] = char(value & 0xFF);
-}
-
-bool isHexDigits(const QByteArray& line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return hex::digitValue(c) >= 0; });
-}
+// Contact-ID codes of the reported events, in event order: alarm and restore of each zone,
+// then the module's own events.
+const char* const kContactId[FlashAddr::EventCount] = {
+    "130", "130", "130", "130", "130", "130", "130", "130", "130", "130", "130", "130",
+    "130", "130", "130", "130", "130", "130", "130", "130", "130", "130", "130", "130",
+    "137", "137", "402", "402", "402", "402", "602", "301", "301", "302", "302", "311",
+    "384", "384", "391", "391", "626", "625", "306", "350", "350", "121", "344"};
 }  // namespace
 
 KorvantaSim::KorvantaSim(QObject* parent) : QObject(parent), m_memory(factoryMemory()) {
+    m_switchIds.fill(-1);
     m_clock.start();
     m_inboundTimer.setSingleShot(true);
     m_inboundTimer.setTimerType(Qt::PreciseTimer);
@@ -154,6 +196,8 @@ void KorvantaSim::stop() {
     m_inbound.clear();
     m_paced.clear();
     m_out.clear();
+    m_assembler = LineAssembler(proto::kMaxLineLength);  // a line cut off by the stop is gone
+    m_losingPort = false;
     if (!m_linkPath.isEmpty()) QFile::remove(m_linkPath);
     m_linkPath.clear();
     if (m_slave >= 0) ::close(m_slave);
@@ -198,42 +242,91 @@ bool KorvantaSim::linkAs(const QString& comName, QString* error) {
 
 QByteArray KorvantaSim::factoryMemory(const QString& installerCode) {
     QByteArray mem(kMemorySize, char(0xFF));  // erased: what the unused areas keep
-    for (int n = 1; n <= kUserCount; ++n) {
-        const int at = kUserRecord * (n - 1);
-        put(mem, at, textField(QStringLiteral("Felh. %1").arg(n), kNameSize));
+    auto set = [&mem](const char* pattern, int number, const layout::Value& value) {
+        const std::optional<layout::Instance> in =
+            layout::findInstance(QLatin1String(pattern), number);
+        Q_ASSERT_X(in, "factoryMemory", pattern);
+        if (in) layout::write(*in, mem, value);
+    };
+    using V = layout::Value;
+    // Choice numbers, as the editor lists them.
+    constexpr int kOpenLoop = 1;  // zone wiring: active on open, a normally-closed loop
+    constexpr int kBothPartitions = 0;
+    constexpr int kAlwaysArmed = 0;  // at night
+    constexpr int kStarAcknowledges = 1;
+    constexpr int kSiren12V = 0;
+    constexpr int kArmBoth = 1, kNightArming = 4, kDisarm = 5, kRelay1 = 6;
+
+    set("edMasterCode", 1, V::ofText(installerCode));
+    for (int n = 1; n <= FlashAddr::UserCount; ++n) {
+        set("edUserName%d", n, V::ofText(QStringLiteral("Felh. %1").arg(n)));
         // Only the first user has a code; the others' code fields hold no digit.
-        put(mem, at + kNameSize,
-            QByteArray::fromHex(codeString(n == 1 ? QStringLiteral("1111") : QString())));
-        putWord(mem, at + kNameSize + 3, n == 1 ? kMasterRights : kUserRights);
-        // Remote buttons: arm both partitions, disarm, night arming, relay 1.
-        mem[kRemoteOffset + 2 * (n - 1)] = char(0x15);
-        mem[kRemoteOffset + 2 * (n - 1) + 1] = char(0x46);
+        set("edUserCode%d", n, V::ofText(n == 1 ? QStringLiteral("1111") : QString()));
+        set("cblUserRights", n, V::ofBits(n == 1 ? kMasterRights : kUserRights));
+        set("cbRFButtA%02d", n, V::ofNumber(kArmBoth));
+        set("cbRFButtB%02d", n, V::ofNumber(kDisarm));
+        set("cbRFButtC%02d", n, V::ofNumber(kNightArming));
+        set("cbRFButtD%02d", n, V::ofNumber(kRelay1));
     }
-    put(mem, kInstallerCodeOffset, QByteArray::fromHex(codeString(installerCode)));
-    for (int n = 1; n <= kUserCount; ++n) {
-        // Normally-closed loop in both partitions, 0.5 s sensitivity, exit delay 30 s; the
-        // entrance zone 1 also has an entry delay of 20 s.
-        const quint8 zone[] = {1, 0, 5, quint8(n == 1 ? 20 : 0), 30, 0, 0, 0, 0, 0};
-        const int at = kZoneOffset + kZoneRecord * (n - 1);
-        put(mem, at, textField(QStringLiteral("Zóna %1").arg(n), kNameSize));
-        put(mem, at + kNameSize, QByteArray(reinterpret_cast<const char*>(zone), sizeof zone));
+    for (int n = 1; n <= FlashAddr::ZoneCount; ++n) {
+        // 0.5 s sensitivity and an exit delay of 30 s; the entrance zone 1 also has an entry
+        // delay of 20 s. Nothing silent, following, intelligent or bypassed.
+        set("edZonaNeve%d", n, V::ofText(QStringLiteral("Zóna %1").arg(n)));
+        set("rgZonaBek%d", n, V::ofNumber(kOpenLoop));
+        set("rgZonaPart%d", n, V::ofNumber(kBothPartitions));
+        set("UdZonaErz%d", n, V::ofNumber(5));
+        set("UdZonaBeKesl%d", n, V::ofNumber(n == 1 ? 20 : 0));
+        set("UdZonaKiKesl%d", n, V::ofNumber(30));
+        set("cbZonaCsendes[%d]", n, V::ofNumber(0));
+        set("UdZonaIntel%d", n, V::ofNumber(0));
+        set("cbKoveto[%d]", n, V::ofNumber(0));
+        set("UdZonaCover%d", n, V::ofNumber(0));
+        set("cbNightSet%d", n, V::ofNumber(kAlwaysArmed));
+        set("cbBypass[%d]", n, V::ofNumber(0));
     }
-    for (int n = 1; n <= kEventCount; ++n) {
-        const int at = kEventOffset + kEventRecord * (n - 1);
-        const bool input = n <= 2 * kUserCount;
+    for (int n = 1; n <= FlashAddr::EventCount; ++n) {
+        const bool input = n <= 2 * FlashAddr::ZoneCount;
         const bool alarm = input && n % 2 == 1;
-        for (int d = 0; d < 3; ++d) mem[at + d] = char((kContactId[n - 1] >> (4 * (2 - d))) & 0xF);
-        putWord(mem, at + 3, alarm ? kReportAlarm : input ? kReportRestore : kReportCentre);
-        const QString sms = !input  ? QString()
-                            : alarm ? QStringLiteral("Riasztás: $")
-                                    : QStringLiteral("Helyreállt: $");
-        put(mem, at + 5, textField(sms, kSmsSize));
-        mem[at + 5 + kSmsSize] = 0;  // no voice message
+        set("acgEvent%d", n, V::ofText(QLatin1String(kContactId[n - 1])));
+        set("clbEvents", n,
+            V::ofBits(alarm   ? kReportAlarm
+                      : input ? kReportRestore
+                              : kReportCentre));
+        set("edSMS%d", n,
+            V::ofText(!input  ? QString()
+                      : alarm ? QStringLiteral("Riasztás: $")
+                              : QStringLiteral("Helyreállt: $")));
+        set("UdHanguz%d", n, V::ofNumber(0));  // no voice message
     }
-    put(mem, kPhoneOffset, QByteArray(kPhoneBytes, '\0'));
-    put(mem, kAckOffset, QByteArray(4, char(1)));  // "*" acknowledges a call
-    put(mem, kSettingsOffset,
-        QByteArray(reinterpret_cast<const char*>(kSettings), sizeof kSettings));
+    // No telephone numbers yet; "*" acknowledges a call.
+    for (int n = 1; n <= FlashAddr::PhoneCount; ++n) {
+        set("acgTel%d", n, V::ofText(QString()));
+        set("cbACK%d", n, V::ofNumber(kStarAcknowledges));
+    }
+    for (int n = 1; n <= FlashAddr::CentrePhoneCount; ++n) set("acgTelCentr%d", n, V::ofText({}));
+    set("acgSMSFW", 1, V::ofText(QString()));
+    set("acgUserAccount", 1, V::ofText(QStringLiteral("0000")));
+    set("udOnOffMode", 1, V::ofNumber(0));
+    // Sirens of 3 minutes at once; relays without triggers, 5 s on.
+    for (int n = 1; n <= FlashAddr::OutputCount; ++n) {
+        set("cbOUT%dmode", n, V::ofNumber(kSiren12V));
+        set("UdOUT%ddelay", n, V::ofNumber(0));
+        set("UdOUT%dtime", n, V::ofNumber(3));
+    }
+    for (int n = 1; n <= FlashAddr::RelayCount; ++n) {
+        set("cblR%d", 2 * n - 1, V::ofBits(0));
+        set("cblR%d", 2 * n, V::ofBits(0));
+        set("UdREL%ddelay", n, V::ofNumber(0));
+        set("UdREL%dtime", n, V::ofNumber(5));
+    }
+    // Alarm 5 min, test report at 12:00 daily, 3 alarms per zone, no automatic arming, 1 min
+    // night walk.
+    set("UdAlarmMax", 1, V::ofNumber(5));
+    set("meTesztIdopont", 1, V::ofText(QStringLiteral("12:00")));
+    set("udTesztGyak", 1, V::ofNumber(1));
+    set("UdZoneAlarmMax", 1, V::ofNumber(3));
+    set("UdAutoArm", 1, V::ofNumber(0));
+    set("udNightDelay", 1, V::ofNumber(1));
     return mem;
 }
 
@@ -298,28 +391,22 @@ void KorvantaSim::onReadable() {
         m_bytesIn += n;
         const double nowNs = double(m_clock.nsecsElapsed());
         for (ssize_t i = 0; i < n; ++i) {
-            const char c = buf[i];
             // On a paced line a byte is only complete one byte time after the previous one.
             if (m_pace) m_lastArrivalNs = std::max(m_lastArrivalNs, nowNs) + kByteNs;
-            if (c == proto::kLineEnd) {
-                if (!m_line.isEmpty()) {
-                    QByteArray line;
-                    line.swap(m_line);
-                    // Lines queued before pacing was switched off still go first.
-                    if (m_pace || !m_inbound.empty())
-                        m_inbound.push_back({m_pace ? m_lastArrivalNs : nowNs, line});
-                    else
-                        acceptLine(line);
-                }
-            } else if (c != proto::kLineFeed) {
-                m_line.append(c);
-            }
+            std::optional<QByteArray> line = m_assembler.push(buf[i]);
+            if (!line) continue;
+            // Lines queued before pacing was switched off still go first.
+            if (m_pace || !m_inbound.empty())
+                m_inbound.push_back({m_pace ? m_lastArrivalNs : nowNs, std::move(*line)});
+            else
+                acceptLine(*line);
         }
     }
     scheduleInbound();
 }
 
 void KorvantaSim::acceptLine(const QByteArray& line) {
+    if (m_losingPort) return;  // the cable is already out
     m_received.append(line);
     emit lineReceived(line);
     handleLine(line);
@@ -340,69 +427,284 @@ void KorvantaSim::scheduleInbound() {
     m_inboundTimer.start(waitNs > 0 ? int(std::ceil(waitNs / 1e6)) : 0);
 }
 
+bool KorvantaSim::applies(FaultMode mode, CommandKind kind) {
+    if (mode == FaultMode::DamagedFrame || mode == FaultMode::WrongPage)
+        return kind == CommandKind::PageRead || kind == CommandKind::Any;
+    return true;
+}
+
+int KorvantaSim::addFault(const Fault& fault) {
+    const int id = m_nextFaultId++;
+    m_faults.push_back({id, fault, 0, QRandomGenerator(fault.seed)});
+    return id;
+}
+
+void KorvantaSim::removeFault(int id) {
+    m_faults.erase(std::remove_if(m_faults.begin(), m_faults.end(),
+                                  [id](const ArmedFault& a) { return a.id == id; }),
+                   m_faults.end());
+    for (int& s : m_switchIds)
+        if (s == id) s = -1;
+}
+
+void KorvantaSim::clearFaults() {
+    m_faults.clear();
+    m_switchIds.fill(-1);
+}
+
+int KorvantaSim::faultFired(int id) const {
+    for (const ArmedFault& a : m_faults)
+        if (a.id == id) return a.fired;
+    return 0;
+}
+
+void KorvantaSim::setSwitch(Switch which, bool on, const Fault& fault) {
+    removeFault(m_switchIds[which]);
+    if (!on) return;
+    // A switch keeps its precedence over the other switches, whenever it was set.
+    const int id = m_nextFaultId++;
+    auto before = std::find_if(m_faults.begin(), m_faults.end(), [&](const ArmedFault& a) {
+        const auto s = std::find(m_switchIds.begin(), m_switchIds.end(), a.id);
+        return s != m_switchIds.end() && s - m_switchIds.begin() > which;
+    });
+    m_faults.insert(before, {id, fault, 0, QRandomGenerator(fault.seed)});
+    m_switchIds[which] = id;
+}
+
+void KorvantaSim::setSilent(bool silent) {
+    setSwitch(SilentSwitch, silent, {FaultMode::NoAnswer, CommandKind::Any});
+}
+
+void KorvantaSim::setNoAnswerPage(int page) {
+    setSwitch(NoAnswerPageSwitch, page >= 0, {FaultMode::NoAnswer, CommandKind::Any, page});
+}
+
+void KorvantaSim::setDamagedPage(int page) {
+    setSwitch(DamagedPageSwitch, page >= 0, {FaultMode::DamagedFrame, CommandKind::PageRead, page});
+}
+
+void KorvantaSim::setWrongPageNumberPage(int page) {
+    setSwitch(WrongPageSwitch, page >= 0, {FaultMode::WrongPage, CommandKind::PageRead, page});
+}
+
+void KorvantaSim::setPasswordErrorToAll(bool on) {
+    setSwitch(PasswordErrorSwitch, on, {FaultMode::PasswordError, CommandKind::Any});
+}
+
+void KorvantaSim::setNoCrcOk(bool on) {
+    setSwitch(NoCrcOkSwitch, on, {FaultMode::NoAnswer, CommandKind::Activate});
+}
+
+void KorvantaSim::setAnswerDelayMs(int ms) {
+    setSwitch(DelaySwitch, ms > 0, {FaultMode::Late, CommandKind::Any, kAnyPage, kAlways, ms});
+}
+
+int KorvantaSim::commandCount(CommandKind kind) const {
+    if (kind == CommandKind::Any) {
+        int all = 0;
+        for (int n : m_commandCounts) all += n;
+        return all;
+    }
+    return m_commandCounts[size_t(kind)];
+}
+
+std::optional<KorvantaSim::Fault> KorvantaSim::parseFault(const QString& text, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("--fault %1: %2").arg(text, why);
+        return std::nullopt;
+    };
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() < 2 || parts.size() > 4)
+        return fail(QStringLiteral("expected MODE:COMMAND[:PAGE][:COUNT]"));
+
+    Fault f;
+    const QString modeText = parts[0].section(QLatin1Char('='), 0, 0);
+    const bool hasValue = parts[0].contains(QLatin1Char('='));
+    const std::optional<int> value =
+        numberField(parts[0].section(QLatin1Char('='), 1), std::numeric_limits<int>::max());
+    const int mode = wordIndex(kModeNames, modeText);
+    if (mode < 0)
+        return fail(QStringLiteral("no mode '%1' (%2)").arg(modeText, wordList(kModeNames)));
+    f.mode = FaultMode(mode);
+    if (f.mode == FaultMode::Late) {
+        if (!hasValue || !value || *value <= 0)
+            return fail(QStringLiteral("late needs its delay in ms: late=MS"));
+        f.delayMs = *value;
+    } else if (f.mode == FaultMode::Garbage || f.mode == FaultMode::GarbageBurst) {
+        if (hasValue && (!value || *value < 0))
+            return fail(QStringLiteral("the seed is a whole number from 0"));
+        if (hasValue) f.seed = quint32(*value);
+    } else if (hasValue) {
+        return fail(QStringLiteral("%1 takes no value").arg(modeText));
+    }
+
+    const int command = wordIndex(kCommandNames, parts[1]);
+    if (command < 0)
+        return fail(QStringLiteral("no command '%1' (%2)").arg(parts[1], wordList(kCommandNames)));
+    f.command = CommandKind(command);
+    if (!applies(f.mode, f.command))
+        return fail(QStringLiteral("%1 answers only reads").arg(modeText));
+
+    if (parts.size() >= 3) {
+        const std::optional<int> page = numberField(parts[2], proto::kVersionPage);
+        if (!page) return fail(QStringLiteral("the page is a number from 0 to 65535, or *"));
+        if (*page >= 0 && !isPageCommand(f.command) && f.command != CommandKind::Any)
+            return fail(QStringLiteral("%1 names no page").arg(parts[1]));
+        f.page = *page;
+    }
+    if (parts.size() == 4) {
+        const std::optional<int> count = numberField(parts[3], std::numeric_limits<int>::max());
+        if (!count || *count == 0)
+            return fail(QStringLiteral("the count is a number from 1, or *"));
+        f.count = *count;
+    }
+    return f;
+}
+
+KorvantaSim::ArmedFault* KorvantaSim::faultFor(CommandKind kind, int page, bool late) {
+    for (ArmedFault& a : m_faults) {
+        const Fault& f = a.fault;
+        if ((f.mode == FaultMode::Late) != late) continue;
+        if (f.command != CommandKind::Any && f.command != kind) continue;
+        if (!applies(f.mode, kind)) continue;
+        if (f.page != kAnyPage && (!isPageCommand(kind) || page != f.page)) continue;
+        // A frame, good or damaged, is only sent of a page the module has.
+        if ((f.mode == FaultMode::DamagedFrame || f.mode == FaultMode::WrongPage) && !hasPage(page))
+            continue;
+        if (f.count != kAlways && a.fired >= f.count) continue;
+        return &a;
+    }
+    return nullptr;
+}
+
 void KorvantaSim::handleLine(const QByteArray& line) {
-    if (m_silent) return;
-    if (m_expectFrame) {
-        m_expectFrame = false;
-        handleFrame(line);
-        return;
+    int page = kAnyPage;
+    CommandKind kind = classify(line, &page);
+    if (std::exchange(m_expectFrame, false) && kind == CommandKind::Other) {
+        // Whatever follows "WRFL" is its frame, unless it is a command: then the frame never
+        // came, and the PC has moved on.
+        kind = CommandKind::PageWrite;
+        page = writtenPage(line);
+    } else if (kind == CommandKind::Other && isHexDigits(line)) {
+        return;  // frame digits without a "WRFL" before them are noise and go unanswered
     }
-    // A line of hex digits is frame data, never a command; without a "WRFL" before it, it is
-    // noise and goes unanswered.
-    if (isHexDigits(line)) return;
-    if (m_passwordErrorToAll) {
-        m_session = false;
-        answer(proto::kPasswordError);
-        return;
+    ++m_commandCounts[size_t(kind)];
+
+    ArmedFault* late = faultFor(kind, page, true);
+    if (late) ++late->fired;
+    m_answerDelayMs = late ? late->fault.delayMs : 0;
+    if (ArmedFault* fault = faultFor(kind, page, false))
+        takeByFault(*fault, kind, page);
+    else
+        carryOut(kind, page, line);
+    m_answerDelayMs = 0;
+}
+
+void KorvantaSim::carryOut(CommandKind kind, int page, const QByteArray& line) {
+    switch (kind) {
+        case CommandKind::Login:
+            m_session = line.mid(4) == codeString(m_code);
+            answer(m_session ? proto::kPasswordOk : proto::kPasswordError);
+            return;
+        case CommandKind::PageWrite:
+            handleFrame(line);
+            return;
+        case CommandKind::Other:
+        case CommandKind::Any:
+            return;  // not understood: a module says nothing
+        case CommandKind::PageRead:
+        case CommandKind::WriteStart:
+        case CommandKind::Activate:
+            break;
     }
-    const QByteArray login = authorisedCommand(proto::kAuthLogin, QString());
-    if (line.startsWith(login.left(4)) && line.size() == login.size()) {
-        m_session = line.mid(4) == codeString(m_code);
-        answer(m_session ? proto::kPasswordOk : proto::kPasswordError);
-        return;
-    }
-    const bool read = line.startsWith(proto::kReadFrame);
-    const bool write = line == proto::kWriteFrame;
-    const bool activation = line == proto::kActivate;
-    if (!read && !write && !activation) return;  // not understood: a module says nothing
     if (!m_session) {
         answer(proto::kPasswordError);
         return;
     }
-    if (write) {
+    if (kind == CommandKind::WriteStart)
         m_expectFrame = true;
-    } else if (activation) {
+    else if (kind == CommandKind::Activate)
         activate();
-    } else {
-        const QByteArray digits = line.mid(4);
-        if (digits.size() != 4 || !isHexDigits(digits)) return;
-        readPage(digits.toInt(nullptr, 16));
+    else if (page != kAnyPage)
+        readPage(page);
+}
+
+void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
+    ++armed.fired;
+    const auto order = frame::ChecksumOrder::ModuleLittleEndian;
+    switch (armed.fault.mode) {
+        case FaultMode::NoAnswer:
+        case FaultMode::Late:
+            return;
+        case FaultMode::PasswordError:
+            if (kind == CommandKind::Login) m_session = false;
+            answer(proto::kPasswordError);
+            return;
+        case FaultMode::DamagedFrame: {
+            frame::Frame f = frame::build(pageData(page), std::uint16_t(page), order);
+            f[0] ^= 0xFF;  // after the checksum, so it no longer matches
+            answer(proto::kReadFrame + frame::toHex(f));
+            return;
+        }
+        case FaultMode::WrongPage:
+            answer(proto::kReadFrame +
+                   frame::toHex(frame::build(pageData(page), std::uint16_t(page + 1), order)));
+            return;
+        case FaultMode::Garbage:
+            answer(randomBytes(armed.random, kGarbageMin, kGarbageMax));
+            return;
+        case FaultMode::GarbageBurst:
+            answerRaw(randomBytes(armed.random, kBurstMin, kBurstMax));
+            return;
+        case FaultMode::WrongKind:
+            if (kind == CommandKind::PageWrite) {
+                // The answer a read of the next page would get, where "WROK" is awaited.
+                const int other = page < 0 ? 0 : (page + 1) % kBlockCount;
+                answer(proto::kReadFrame +
+                       frame::toHex(frame::build(pageData(other), std::uint16_t(other), order)));
+            } else {
+                answer(proto::kWriteOk);
+            }
+            return;
+        case FaultMode::PortLost:
+            losePort();
+            return;
     }
 }
 
+void KorvantaSim::losePort() {
+    // Deleting the notifiers must wait until the one that delivered this line has returned.
+    m_losingPort = true;
+    if (m_readNotifier) m_readNotifier->setEnabled(false);
+    QTimer::singleShot(m_answerDelayMs, Qt::PreciseTimer, this, [this] {
+        stop();
+        emit unplugged();
+    });
+}
+
 void KorvantaSim::readPage(int page) {
-    if (page == m_noAnswerPage) return;
-    QByteArray data;
-    if (page >= 0 && page < kBlockCount)
-        data = m_memory.mid(kBlockSize * page, kBlockSize);
-    else if (page == kVersionPage)
-        data = versionPage();
-    else
-        return;  // pages this firmware does not have
-    const int number = page == m_wrongPageNumberPage ? page + 1 : page;
-    frame::Frame f =
-        frame::build(data, std::uint16_t(number), frame::ChecksumOrder::ModuleLittleEndian);
-    if (page == m_damagedPage) f[0] ^= 0xFF;  // after the checksum, so it no longer matches
-    answer(proto::kReadFrame + frame::toHex(f));
+    if (!hasPage(page)) return;  // pages this firmware does not have
+    answer(proto::kReadFrame +
+           frame::toHex(frame::build(pageData(page), std::uint16_t(page),
+                                     frame::ChecksumOrder::ModuleLittleEndian)));
+}
+
+QByteArray KorvantaSim::pageData(int page) const {
+    if (page == proto::kVersionPage) return versionPage();
+    if (page >= proto::kConfigFirstPage && page < kBlockCount)
+        return m_memory.mid(kBlockSize * page, kBlockSize);
+    return QByteArray(kBlockSize, '\0');
 }
 
 QByteArray KorvantaSim::versionPage() const {
     QByteArray data(frame::kDataSize, '\0');
-    const QByteArray firmware = m_firmwareText.left(kFirmwareTextMax);
-    put(data, 0, firmware);
+    const QByteArray firmware = m_firmwareText.left(proto::kVersionFieldLength);
+    data.replace(proto::kVersionTextOffset, firmware.size(), firmware);
     // A firmware text of full length covers the start of the data-version field.
-    if (firmware.size() < kFirmwareTextMax)
-        put(data, kDataVersionOffset, m_dataVersionText.left(kDataVersionMax));
+    if (firmware.size() < proto::kVersionFieldLength) {
+        const QByteArray digits = m_dataVersionText.left(proto::kVersionFieldLength);
+        data.replace(proto::kVersionDigitsOffset, digits.size(), digits);
+    }
     return data;
 }
 
@@ -410,7 +712,6 @@ void KorvantaSim::handleFrame(const QByteArray& digits) {
     frame::Frame f{};
     if (frame::decodeHex(digits, f, frame::ChecksumOrder::PcBigEndian) == frame::DecodeResult::Ok) {
         const int page = frame::pageNumber(f);
-        if (page == m_noAnswerPage) return;  // lost: neither kept nor answered
         if (page < kBlockCount) {
             m_pending[size_t(page)] = frame::data(f);
             answer(proto::kWriteOk);
@@ -421,10 +722,9 @@ void KorvantaSim::handleFrame(const QByteArray& digits) {
 }
 
 void KorvantaSim::activate() {
-    if (m_noCrcOk) return;
     for (int b = 0; b < kBlockCount; ++b) {
         QByteArray& block = m_pending[size_t(b)];
-        if (!block.isEmpty()) put(m_memory, kBlockSize * b, block);
+        if (!block.isEmpty()) m_memory.replace(kBlockSize * b, block.size(), block);
         block.clear();
     }
     ++m_activations;
@@ -434,12 +734,14 @@ void KorvantaSim::activate() {
         qWarning("korvanta-sim: %s", qPrintable(error));
 }
 
-void KorvantaSim::answer(const QByteArray& line) {
+void KorvantaSim::answer(const QByteArray& line) { answerRaw(line + kModuleLineEnd); }
+
+void KorvantaSim::answerRaw(const QByteArray& bytes) {
     if (m_answerDelayMs <= 0) {
-        sendLine(line);
+        writeOut(bytes);
         return;
     }
-    QTimer::singleShot(m_answerDelayMs, Qt::PreciseTimer, this, [this, line] { sendLine(line); });
+    QTimer::singleShot(m_answerDelayMs, Qt::PreciseTimer, this, [this, bytes] { writeOut(bytes); });
 }
 
 void KorvantaSim::sendLine(const QByteArray& line) { writeOut(line + kModuleLineEnd); }

@@ -4,12 +4,20 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <vector>
+
+#include "link/lineassembler.h"
+#include "link/pageframe.h"
+#include "link/protocol.h"
+#include "params/flashaddr.h"
 
 // Plays the GSM-Korvanta module on a pseudo-terminal. The PC side opens the pty's slave,
 // which is linked as a COM name in the ports folder. Runs on the thread that creates it,
@@ -17,6 +25,55 @@
 class KorvantaSim : public QObject {
     Q_OBJECT
 public:
+    // What a received line asks of the module.
+    enum class CommandKind {
+        Login,       // "RPWD" + code string
+        PageRead,    // "RDFL" + four page digits
+        WriteStart,  // "WRFL": the next line is a page frame
+        PageWrite,   // the line after "WRFL", unless it is one of the commands above
+        Activate,    // "WRACT"
+        Other,       // any other command: further authorised commands, unknown lines
+        Any,         // every kind above (in a fault: whichever the mode applies to)
+    };
+    static constexpr int kCommandKindCount = int(CommandKind::Any);
+
+    // How a fault replaces the module's handling of a command. Every mode but Late stands in
+    // for the command: the module does not carry it out (no login, no page kept, nothing
+    // committed) and sends what the mode says instead of its answer.
+    enum class FaultMode {
+        NoAnswer,       // nothing: the command was never heard
+        PasswordError,  // "PWDERR"; a login so refused closes the session
+        DamagedFrame,   // (reads) the page's frame with a checksum that does not hold
+        WrongPage,      // (reads) a valid frame of the page, numbered page + 1
+        Late,           // carried out, but whatever goes out waits delayMs
+        Garbage,        // one line of random bytes (no CR or LF among them), then CR LF
+        GarbageBurst,   // a few random bytes with no line end, then nothing
+        WrongKind,      // a valid answer of another kind: "WROK", or to a written frame
+                        // a valid frame of the next page
+        PortLost,       // the module's side of the line closes and its COM link goes
+    };
+
+    static constexpr int kAnyPage = -1;
+    static constexpr int kAlways = -1;
+
+    struct Fault {
+        FaultMode mode = FaultMode::NoAnswer;
+        CommandKind command = CommandKind::Any;
+        // Only reads and written frames of this page; kAnyPage for every command of the kind.
+        int page = kAnyPage;
+        // The first `count` commands it matches, then it lets them through; kAlways: every one.
+        int count = kAlways;
+        int delayMs = 0;   // Late
+        quint32 seed = 1;  // Garbage, GarbageBurst: the same seed, the same bytes
+    };
+
+    // Whether a mode can take a command of this kind (a damaged frame only answers a read).
+    static bool applies(FaultMode mode, CommandKind kind);
+    // A fault as the command line writes it, MODE[=VALUE]:COMMAND[:PAGE][:COUNT]:
+    // "garbage:read:3:2" (noise to the first two reads of page 3), "late=200:any",
+    // "port-lost:activate:*:1". Nothing, with a one-line reason in *error, for anything else.
+    static std::optional<Fault> parseFault(const QString& text, QString* error = nullptr);
+
     explicit KorvantaSim(QObject* parent = nullptr);
     ~KorvantaSim() override;
 
@@ -24,6 +81,7 @@ public:
     // empty. Returns false with a reason in *error.
     bool start(const QString& comName = {}, QString* error = nullptr);
     void stop();
+    bool isRunning() const { return m_master >= 0; }
     QString comName() const { return m_comName; }
     QString slavePath() const { return m_slavePath; }
 
@@ -31,20 +89,48 @@ public:
     void setInstallerCode(const QString& digits) { m_code = digits; }
     QString installerCode() const { return m_code; }
 
-    // Fault: answer nothing at all.
-    void setSilent(bool silent) { m_silent = silent; }
+    // Faults. Several may be armed; for each command the first armed fault (in the order they
+    // were added) that matches it and has attempts left takes it. A Late fault also delays
+    // what another fault sends. Returns an id for faultFired() and removeFault().
+    int addFault(const Fault& fault);
+    void removeFault(int id);
+    void clearFaults();
+    // How many commands the fault has taken (0 for an unknown id).
+    int faultFired(int id) const;
+
+    // Switches of single faults, each a fault of the model above (off by default, -1 for the
+    // page numbers). Switching one again replaces it; off or -1 removes it.
+    // Answer nothing at all.
+    void setSilent(bool silent);
+    // No answer to "RDFL" of that page, nor to a written frame of that page (it is dropped).
+    void setNoAnswerPage(int page);
+    // "RDFL" of that page is answered with a frame whose checksum does not match.
+    void setDamagedPage(int page);
+    // "RDFL" of that page is answered with a valid frame carrying page number page + 1.
+    void setWrongPageNumberPage(int page);
+    // Every command is answered "PWDERR" (stray frame digits are data, not commands).
+    void setPasswordErrorToAll(bool on);
+    // "WRACT" commits nothing and gets no answer.
+    void setNoCrcOk(bool on);
+    // Every answer goes out this much later, by timer.
+    void setAnswerDelayMs(int ms);
 
     // Every complete line received from the PC, in order, without its CR.
     const QList<QByteArray>& receivedLines() const { return m_received; }
     void clearReceived() { m_received.clear(); }
+    // Commands received of a kind (Any: of every kind), answered or not; stray frame digits
+    // are no command.
+    int commandCount(CommandKind kind) const;
+    void resetCommandCounts() { m_commandCounts.fill(0); }
 
     // Sends a line (CR LF added), as the module does unprompted.
     void sendLine(const QByteArray& line);
 
     // The parameter memory: eight 256-byte blocks, pages 0 to 7 on the line.
-    static constexpr int kMemorySize = 2048;
-    static constexpr int kBlockSize = 256;
-    static constexpr int kBlockCount = kMemorySize / kBlockSize;
+    static constexpr int kMemorySize = FlashAddr::ImageSize;
+    static constexpr int kBlockSize = frame::kDataSize;
+    static constexpr int kBlockCount = proto::kConfigPageCount;
+    static_assert(kBlockSize * kBlockCount == kMemorySize, "the pages cover the memory");
     // What a new module holds: names, the installer code, sensible zone and report settings,
     // empty telephone numbers, and the areas the firmware does not use left erased (0xFF).
     static QByteArray factoryMemory(const QString& installerCode = QStringLiteral("1234"));
@@ -65,19 +151,6 @@ public:
     int activationCount() const { return m_activations; }
     bool sessionOpen() const { return m_session; }
 
-    // Faults, each off by default (-1 for the page numbers).
-    // No answer to "RDFL" of that page, nor to a written frame of that page (it is dropped).
-    void setNoAnswerPage(int page) { m_noAnswerPage = page; }
-    // "RDFL" of that page is answered with a frame whose checksum does not match.
-    void setDamagedPage(int page) { m_damagedPage = page; }
-    // "RDFL" of that page is answered with a valid frame carrying page number page + 1.
-    void setWrongPageNumberPage(int page) { m_wrongPageNumberPage = page; }
-    // Every command is answered "PWDERR" (frame lines are data, not commands).
-    void setPasswordErrorToAll(bool on) { m_passwordErrorToAll = on; }
-    // "WRACT" commits nothing and gets no answer.
-    void setNoCrcOk(bool on) { m_noCrcOk = on; }
-    // Every answer goes out this much later, by timer.
-    void setAnswerDelayMs(int ms) { m_answerDelayMs = ms; }
     // Bytes move at 19200 baud, 8N1, in both directions, without blocking the thread.
     void setPace(bool on);
     bool pace() const { return m_pace; }
@@ -89,13 +162,30 @@ public:
 
 signals:
     void lineReceived(const QByteArray& line);
+    // A PortLost fault has closed the line; start() plugs it in again.
+    void unplugged();
 
 private:
-    qint64 m_bytesIn = 0;
-    qint64 m_bytesOut = 0;
     struct InboundLine {
         double dueNs;  // when the line's last byte has crossed the paced line
         QByteArray line;
+    };
+    struct ArmedFault {
+        int id;
+        Fault fault;
+        int fired;
+        QRandomGenerator random;
+    };
+    // The faults of the switches above, in the order they take precedence over each other.
+    enum Switch {
+        SilentSwitch,
+        PasswordErrorSwitch,
+        NoAnswerPageSwitch,
+        DamagedPageSwitch,
+        WrongPageSwitch,
+        NoCrcOkSwitch,
+        DelaySwitch,
+        SwitchCount
     };
 
     void onReadable();
@@ -103,29 +193,38 @@ private:
     void deliverDueLines();
     void scheduleInbound();
     void handleLine(const QByteArray& line);
+    void carryOut(CommandKind kind, int page, const QByteArray& line);
+    void takeByFault(ArmedFault& armed, CommandKind kind, int page);
+    ArmedFault* faultFor(CommandKind kind, int page, bool late);
     void handleFrame(const QByteArray& digits);
     void readPage(int page);
+    QByteArray pageData(int page) const;
     void activate();
     QByteArray versionPage() const;
     void answer(const QByteArray& line);
+    void answerRaw(const QByteArray& bytes);
+    void losePort();
+    void setSwitch(Switch which, bool on, const Fault& fault);
     void writeOut(const QByteArray& bytes);
     void releasePaced();
     void flushOut();
     bool linkAs(const QString& comName, QString* error);
     QString highestFreeComName() const;
 
+    qint64 m_bytesIn = 0;
+    qint64 m_bytesOut = 0;
     int m_master = -1;
     int m_slave = -1;  // held open so the line keeps its raw settings between PC sessions
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
     QByteArray m_out;
-    QByteArray m_line;
+    LineAssembler m_assembler{proto::kMaxLineLength};
     QString m_comName;
     QString m_linkPath;
     QString m_slavePath;
     QString m_code = QStringLiteral("1234");
-    bool m_silent = false;
     QList<QByteArray> m_received;
+    std::array<int, kCommandKindCount> m_commandCounts{};
 
     QByteArray m_memory;
     std::array<QByteArray, kBlockCount> m_pending;
@@ -136,12 +235,11 @@ private:
     bool m_session = false;
     bool m_expectFrame = false;  // the line after "WRFL" is its frame
 
-    int m_noAnswerPage = -1;
-    int m_damagedPage = -1;
-    int m_wrongPageNumberPage = -1;
-    bool m_passwordErrorToAll = false;
-    bool m_noCrcOk = false;
-    int m_answerDelayMs = 0;
+    std::vector<ArmedFault> m_faults;
+    int m_nextFaultId = 0;
+    std::array<int, SwitchCount> m_switchIds;
+    int m_answerDelayMs = 0;  // of the command being handled, from its Late fault
+    bool m_losingPort = false;
 
     // Pacing: all times are nanoseconds on m_clock.
     bool m_pace = false;

@@ -17,9 +17,14 @@ void onSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
-int fail(const QString& why) {
+// Exit codes: 1 when the module cannot run (no pty, an unreadable memory file), 2 for a
+// command line it cannot make sense of.
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+int fail(const QString& why, int code = kFailed) {
     std::fprintf(stderr, "korvanta-sim: %s\n", qPrintable(why));
-    return 1;
+    return code;
 }
 
 // A whole number option; `fallback` when the option is absent.
@@ -42,7 +47,6 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Plays the GSM-Korvanta module on a pseudo-terminal linked as a COM name."));
-    parser.addHelpOption();
     const QCommandLineOption portOpt(QStringLiteral("port"),
                                      QStringLiteral("COM name to take (default: highest free)."),
                                      QStringLiteral("COMn"));
@@ -81,17 +85,34 @@ int main(int argc, char** argv) {
                                       QStringLiteral("ms"));
     const QCommandLineOption paceOpt(
         QStringLiteral("pace"), QStringLiteral("Move bytes at 19200 baud, as a real line does."));
+    const QCommandLineOption faultOpt(
+        QStringLiteral("fault"),
+        QStringLiteral(
+            "Fault on the first COUNT commands (default every one) of a kind, for reads and "
+            "written frames only of PAGE (* any); repeatable. MODE: no-answer, pwderr, damage, "
+            "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost. "
+            "COMMAND: login, read, write-start, write, activate, other, any."),
+        QStringLiteral("MODE:COMMAND[:PAGE][:COUNT]"));
+    const QCommandLineOption helpOpt = parser.addHelpOption();
     parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
                        noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
-                       paceOpt});
-    parser.process(app);
+                       paceOpt, faultOpt});
+    if (!parser.parse(app.arguments())) return fail(parser.errorText(), kBadUsage);
+    if (parser.isSet(helpOpt)) parser.showHelp(0);
 
     int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0;
     if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
         !intOption(parser, damageOpt, -1, &damagedPage) ||
         !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
         !intOption(parser, delayOpt, 0, &delayMs))
-        return fail(QStringLiteral("page numbers and delays are whole numbers from 0"));
+        return fail(QStringLiteral("page numbers and delays are whole numbers from 0"), kBadUsage);
+    QList<KorvantaSim::Fault> faults;
+    for (const QString& text : parser.values(faultOpt)) {
+        QString why;
+        const std::optional<KorvantaSim::Fault> fault = KorvantaSim::parseFault(text, &why);
+        if (!fault) return fail(why, kBadUsage);
+        faults.append(*fault);
+    }
 
     KorvantaSim sim;
     const QString code = parser.value(codeOpt);
@@ -105,6 +126,7 @@ int main(int argc, char** argv) {
     sim.setPasswordErrorToAll(parser.isSet(pwderrOpt));
     sim.setNoCrcOk(parser.isSet(noCrcOkOpt));
     sim.setAnswerDelayMs(delayMs);
+    for (const KorvantaSim::Fault& fault : faults) sim.addFault(fault);
     sim.setPace(parser.isSet(paceOpt));
 
     // The memory a module with this installer code would leave the factory with, unless a
@@ -129,6 +151,11 @@ int main(int argc, char** argv) {
     }
     QSocketNotifier quitNotifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    // An unplugged module has nothing more to answer.
+    QObject::connect(&sim, &KorvantaSim::unplugged, &app, [] {
+        std::fprintf(stderr, "korvanta-sim: the line was unplugged (port-lost fault)\n");
+        QCoreApplication::quit();
+    });
 
     std::printf("%s\n", qPrintable(sim.comName()));
     std::fflush(stdout);

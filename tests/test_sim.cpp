@@ -1,15 +1,81 @@
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
+#include <tuple>
 
-#include "link/pageframe.h"
 #include "link/codestring.h"
+#include "link/modulelink.h"
+#include "link/pageframe.h"
 #include "link/portnames.h"
+#include "params/flashaddr.h"
+#include "params/layout.h"
 #include "sim/korvantasim.h"
+
+using Fault = KorvantaSim::Fault;
+using Mode = KorvantaSim::FaultMode;
+using Kind = KorvantaSim::CommandKind;
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Mode)
+Q_DECLARE_METATYPE(Kind)
+
+namespace {
+
+Fault fault(Mode mode, Kind command, int page = -1, int count = -1, int delayMs = 0) {
+    return Fault{mode, command, page, count, delayMs};
+}
+
+// Processes events until `done` holds; false if it does not within a few seconds. Sleeps
+// while idle: the simulator, the port and a slow wake-up timer end each sleep.
+bool waitUntil(const std::function<bool()>& done) {
+    QTimer wakeUp;
+    wakeUp.start(50);
+    const QDeadlineTimer deadline(5000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+const QByteArray kLogin = "RPWD" + codeString(QStringLiteral("1234"));
+
+// The module on its pty and the PC's end of the line, opened raw.
+struct Bench {
+    KorvantaSim sim;
+    QSerialPort port;
+
+    bool open() {
+        if (!sim.start()) return false;
+        port.setPortName(sim.slavePath());
+        return port.open(QIODevice::ReadWrite);
+    }
+
+    // Sends a line (CR added) and returns what the module wrote while it handled it: the
+    // simulator answers inside its handling, so the counters tell when all of it is out.
+    QByteArray send(const QByteArray& line) {
+        const qsizetype lines = sim.receivedLines().size();
+        const qint64 before = sim.bytesSent();
+        port.write(line + '\r');
+        if (!waitUntil([&] { return sim.receivedLines().size() > lines; })) return "<unheard>";
+        const qint64 n = sim.bytesSent() - before;
+        return waitUntil([&] { return port.bytesAvailable() >= n; }) ? port.read(n) : "<lost>";
+    }
+
+    QByteArray writeFrame(int page) {
+        send(proto::kWriteFrame);
+        return send(frame::toHex(frame::build(QByteArray(256, 'x'), std::uint16_t(page),
+                                              frame::ChecksumOrder::PcBigEndian)));
+    }
+};
+
+}  // namespace
 
 // The simulated module's memory, its files and its write path, talked to over its own pty.
 class TestSim : public QObject {
@@ -141,6 +207,309 @@ private slots:
                  frame::DecodeResult::Ok);
         QCOMPARE(frame::pageNumber(f), std::uint16_t(2));
         QCOMPARE(frame::data(f), sim.memory().mid(512, 256));
+    }
+
+    // Named values of the factory memory as the editor shows them: texts, choice numbers,
+    // bit sets in hex.
+    void factoryValues_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("shown");
+        auto row = [](const char* pattern, int n, const char* shown) {
+            QTest::addRow("%s %d", pattern, n) << QString(pattern) << n << QString(shown);
+        };
+        row("edUserName%d", 12, "Felh. 12");
+        row("edUserCode%d", 1, "1111");
+        row("edUserCode%d", 2, "******");
+        row("edMasterCode", 1, "907150");
+        row("cblUserRights", 1, "fff");
+        row("edZonaNeve%d", 3, "Zóna 3");
+        row("UdZonaBeKesl%d", 1, "20");
+        row("acgEvent%d", 47, "344");
+        row("clbEvents", 30, "100");
+        row("edSMS%d", 2, "Helyreállt: $");
+        row("meTesztIdopont", 1, "12:00");
+        row("cbRFButtB%02d", 12, "5");
+    }
+    void factoryValues() {
+        QFETCH(QString, pattern);
+        QFETCH(int, number);
+        QFETCH(QString, shown);
+        const QByteArray mem = KorvantaSim::factoryMemory(QStringLiteral("907150"));
+        const std::optional<layout::Instance> in = layout::findInstance(pattern, number);
+        QVERIFY(in && in->number() == number);
+        const layout::Value v = layout::read(*in, mem);
+        QCOMPARE(!v.text.isEmpty() ? v.text
+                 : v.bits          ? QString::number(v.bits, 16)
+                                   : QString::number(v.number),
+                 shown);
+        int erased = 0;
+        for (int at = 0; at < mem.size(); ++at)
+            erased += layout::isUninterpreted(at) && mem[at] == char(0xFF);
+        QCOMPARE(erased, FlashAddr::Uninterpreted1Size + FlashAddr::Uninterpreted2Size);
+    }
+
+    // Faults as the command line writes them; what the module answers each line: "-" nothing,
+    // "frame:N" a valid frame numbered N, "damaged:N" one whose checksum fails, "noise" a
+    // line of garbage, else the token. "W3" is a written frame of page 3.
+    void faultAnswers_data() {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QByteArray>("answers");
+        QTest::addColumn<QString>("fired");
+        auto row = [](const char* name, const char* faults, const char* lines, const char* answers,
+                      const char* fired) {
+            QTest::newRow(name) << faults << QByteArray(lines) << QByteArray(answers) << fired;
+        };
+        row("first 2 logins unanswered", "no-answer:login:*:2", "LOGIN LOGIN LOGIN", "- - PWDOK",
+            "2");
+        row("pwderr to any kind, twice", "pwderr:any:*:2", "WRFL RDFL0000 RDFL0000",
+            "PWDERR PWDERR frame:0", "2");
+        row("pwderr to the first read of page 3", "pwderr:read:3:1", "RDFL0002 RDFL0003 RDFL0003",
+            "frame:2 PWDERR frame:3", "1");
+        row("pwderr to other commands", "pwderr:other", "RPWS000000 HELLO", "PWDERR PWDERR", "2");
+        row("damaged frames only to reads", "damage:any", "WRACT RDFL0006 RDFLFFFF",
+            "CRCOK damaged:6 damaged:65535", "2");
+        row("no frame of a missing page", "damage:read:*:1", "RDFL0009 RDFL0001", "- damaged:1",
+            "1");
+        row("wrong page number", "wrong-page:read:7", "RDFL0007", "frame:8", "1");
+        row("faults take turns", "no-answer:read:*:1 garbage:read:*:1 wrong-kind:read:*:1",
+            "RDFL0001 RDFL0001 RDFL0001 RDFL0001", "- noise WROK frame:1", "1 1 1");
+        row("wrong kind", "wrong-kind:any", "LOGIN WRFL WRACT", "WROK WROK WROK", "3");
+        row("next page's frame to a write", "wrong-kind:write", "WRFL W3", "- frame:4", "1");
+        row("first write of page 4 unanswered", "no-answer:any:4:1", "WRFL W3 WRFL W4 WRFL W4",
+            "- WROK - - - WROK", "1");
+        row("a command where the frame should be", "", "WRFL LOGIN W1 WRFL W1", "- PWDOK - - WROK",
+            "");
+        row("noise to 3 activations", "garbage:activate:*:3", "WRACT WRACT WRACT WRACT",
+            "noise noise noise CRCOK", "3");
+    }
+    void faultAnswers() {
+        QFETCH(QString, faults);
+        QFETCH(QByteArray, lines);
+        QFETCH(QByteArray, answers);
+        QFETCH(QString, fired);
+        Bench b;
+        QVERIFY(b.open());
+        QCOMPARE(b.send(kLogin), QByteArray("PWDOK\r\n"));
+        QStringList firedNow;
+        QList<int> ids;
+        for (const QString& text : faults.split(' ', Qt::SkipEmptyParts))
+            ids << b.sim.addFault(*KorvantaSim::parseFault(text));
+        const QList<QByteArray> sent = lines.split(' '), want = answers.split(' ');
+        for (int i = 0; i < sent.size(); ++i) {
+            const QByteArray& line = sent[i];
+            const QByteArray& w = want[i];
+            const QByteArray got =
+                line == "LOGIN" ? b.send(kLogin)
+                : line[0] == 'W' && line.size() == 2
+                    ? b.send(frame::toHex(frame::build({}, quint16(line[1] - '0'),
+                                                       frame::ChecksumOrder::PcBigEndian)))
+                    : b.send(line);
+            if (w == "-") {
+                QCOMPARE(got, QByteArray());
+            } else if (w == "noise") {
+                QVERIFY(got.endsWith("\r\n") && got.count('\r') == 1 && got.count('\n') == 1);
+            } else if (w.contains(':')) {
+                frame::Frame f{};
+                QVERIFY(got.startsWith("RDFL") && got.endsWith("\r\n"));
+                QCOMPARE(frame::decodeHex(got.mid(4).chopped(2), f,
+                                          frame::ChecksumOrder::ModuleLittleEndian),
+                         w.startsWith("frame") ? frame::DecodeResult::Ok
+                                               : frame::DecodeResult::BadChecksum);
+                QCOMPARE(QByteArray::number(frame::pageNumber(f)), w.mid(w.indexOf(':') + 1));
+            } else {
+                QCOMPARE(got, w + "\r\n");
+            }
+        }
+        for (int id : ids) firedNow << QString::number(b.sim.faultFired(id));
+        QCOMPARE(firedNow.join(' '), fired);
+    }
+
+    // A fault stands in for the command; only a late one lets the module carry it out.
+    void faultTakesTheCommand_data() {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<Kind>("kind");
+        for (Mode m :
+             {Mode::NoAnswer, Mode::PasswordError, Mode::GarbageBurst, Mode::WrongKind, Mode::Late})
+            for (Kind k : {Kind::Login, Kind::PageWrite, Kind::Activate})
+                QTest::addRow("mode %d, kind %d", int(m), int(k)) << m << k;
+    }
+    void faultTakesTheCommand() {
+        QFETCH(Mode, mode);
+        QFETCH(Kind, kind);
+        Bench b;
+        QVERIFY(b.open());
+        if (kind != Kind::Login) b.send(kLogin);
+        if (kind == Kind::Activate) b.writeFrame(2);
+        const QByteArray before = b.sim.memory();
+        b.sim.addFault(fault(mode, kind, -1, -1, 1));
+        const bool carriedOut = mode == Mode::Late;
+        if (kind == Kind::Login) {
+            b.send(kLogin);
+            QCOMPARE(b.sim.sessionOpen(), carriedOut);
+        } else if (kind == Kind::PageWrite) {
+            b.writeFrame(2);
+            QCOMPARE(b.sim.pendingBlock(2).isEmpty(), !carriedOut);
+        } else {
+            b.send(proto::kActivate);
+            QCOMPARE(b.sim.memory() != before, carriedOut);
+        }
+    }
+
+    void noiseIsSeeded_data() {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<int>("lineEnds");
+        QTest::newRow("garbage") << Mode::Garbage << 2;
+        QTest::newRow("burst") << Mode::GarbageBurst << 0;
+    }
+    void noiseIsSeeded() {
+        QFETCH(Mode, mode);
+        QFETCH(int, lineEnds);
+        auto noise = [&](quint32 seed) {  // what three logins get
+            Bench b;
+            Fault f = fault(mode, Kind::Login);
+            f.seed = seed;
+            b.sim.addFault(f);
+            QList<QByteArray> out;
+            for (int i = 0; i < 3 && (i > 0 || b.open()); ++i) out << b.send(kLogin);
+            return out;
+        };
+        const QList<QByteArray> first = noise(7);
+        QCOMPARE(first.size(), 3);
+        QCOMPARE(noise(7), first);
+        QVERIFY(noise(8) != first);
+        for (const QByteArray& n : first) {
+            QVERIFY(n.size() >= 3);
+            QCOMPARE(n.count('\r') + n.count('\n'), lineEnds);
+            QCOMPARE(n.endsWith("\r\n"), lineEnds > 0);
+        }
+    }
+
+    void lateFaultDelaysAnotherFaultsAnswer() {
+        Bench b;
+        QVERIFY(b.open());
+        const Fault late = fault(Mode::Late, Kind::PageRead, 3, -1, 30);
+        b.sim.addFault(late);
+        b.sim.addFault(fault(Mode::WrongKind, Kind::PageRead));
+        QCOMPARE(b.send("RDFL0002"), QByteArray("WROK\r\n"));  // another page: at once
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(b.send("RDFL0003"), QByteArray());
+        QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 6; }));
+        QVERIFY(clock.elapsed() >= late.delayMs);
+        QCOMPARE(b.port.readAll(), QByteArray("WROK\r\n"));
+    }
+
+    void commandsAreCountedByKind() {
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setPasswordErrorToAll(true);  // answered or not, a command counts
+        for (const char* line :
+             {"RPWD000000", "RDFL0000", "RDFL00", "WRFL", "WRACT", "RPWS000000", "HELLO", "0123"})
+            b.send(line);
+        b.sim.setPasswordErrorToAll(false);
+        b.send(kLogin);
+        b.writeFrame(1);
+        const QList<int> expected{2, 2, 2, 1, 1, 2};  // in the order of CommandKind
+        for (int k = 0; k < expected.size(); ++k)
+            QCOMPARE(b.sim.commandCount(Kind(k)), expected[k]);
+        QCOMPARE(b.sim.commandCount(Kind::Any), 10);  // stray frame digits are no command
+    }
+
+    void switchesTurnOff_data() {
+        using Toggle = std::function<void(KorvantaSim&, bool)>;
+        QTest::addColumn<Toggle>("toggle");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("silent") << Toggle(&KorvantaSim::setSilent) << QByteArray("RDFL0002");
+        QTest::newRow("pwderr") << Toggle(&KorvantaSim::setPasswordErrorToAll)
+                                << QByteArray("RDFL0002");
+        QTest::newRow("no CRCOK") << Toggle(&KorvantaSim::setNoCrcOk) << QByteArray("WRACT");
+        QTest::newRow("no answer")
+            << Toggle([](KorvantaSim& s, bool on) { s.setNoAnswerPage(on ? 2 : -1); })
+            << QByteArray("RDFL0002");
+        QTest::newRow("moved to another page") << Toggle([](KorvantaSim& s, bool on) {
+            s.setDamagedPage(on ? 2 : 5);
+            s.setDamagedPage(on ? 5 : 2);
+        }) << QByteArray("RDFL0005");
+        QTest::newRow("cleared") << Toggle([](KorvantaSim& s, bool on) {
+            on ? s.setWrongPageNumberPage(2) : s.clearFaults();
+        }) << QByteArray("RDFL0002");
+    }
+    void switchesTurnOff() {
+        QFETCH(std::function<void(KorvantaSim&, bool)>, toggle);
+        QFETCH(QByteArray, line);
+        Bench b;
+        QVERIFY(b.open());
+        b.send(kLogin);
+        const QByteArray clean = b.send(line);
+        toggle(b.sim, true);
+        QVERIFY(b.send(line) != clean);
+        toggle(b.sim, false);
+        QCOMPARE(b.send(line), clean);
+    }
+
+    void parseFault_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<Fault>("expected");
+        auto ok = [](const char* text, Fault f) { QTest::newRow(text) << text << true << f; };
+        ok("garbage:read:3:2", fault(Mode::Garbage, Kind::PageRead, 3, 2));
+        ok("no-answer:login", fault(Mode::NoAnswer, Kind::Login));
+        ok("pwderr:any:5", fault(Mode::PasswordError, Kind::Any, 5));
+        ok("damage:read:0xFFFF:*", fault(Mode::DamagedFrame, Kind::PageRead, 0xFFFF));
+        ok("port-lost:activate:*:1", fault(Mode::PortLost, Kind::Activate, -1, 1));
+        ok("late=250:other", fault(Mode::Late, Kind::Other, -1, -1, 250));
+        Fault burst = fault(Mode::GarbageBurst, Kind::PageWrite, -1, 1);
+        burst.seed = 9;
+        ok("garbage-burst=9:write:*:1", burst);
+        for (const char* text :
+             {"", "garbage", "garbage:read:3:2:1", "bogus:read", "garbage:bogus", "damage:login",
+              "wrong-page:write", "late:any", "late=0:any", "pwderr=3:any", "garbage=x:any",
+              "no-answer:login:3", "no-answer:read:-1", "no-answer:read:65536", "no-answer:read:+3",
+              "no-answer:read:3:0", "NO-ANSWER:read"})
+            QTest::newRow(text) << text << false << Fault{};
+    }
+    void parseFault() {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(Fault, expected);
+        QString error;
+        const std::optional<Fault> f = KorvantaSim::parseFault(text, &error);
+        QCOMPARE(f.has_value(), valid);
+        QCOMPARE(error.isEmpty() || error.contains('\n'), valid);
+        auto fields = [](const Fault& f) {
+            return std::make_tuple(f.mode, f.command, f.page, f.count, f.delayMs, f.seed);
+        };
+        QVERIFY(!f || fields(*f) == fields(expected));
+    }
+
+    void portLostIsSeenByThePc_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("login") << fault(Mode::PortLost, Kind::Login) << kLogin;
+        QTest::newRow("read") << fault(Mode::PortLost, Kind::PageRead, 0, 1)
+                              << QByteArray("RDFL0000");
+        QTest::newRow("any") << fault(Mode::PortLost, Kind::Any) << QByteArray("HELLO");
+    }
+    void portLostIsSeenByThePc() {
+        QFETCH(Fault, fault);
+        QFETCH(QByteArray, line);
+        KorvantaSim sim;
+        QVERIFY(sim.start());
+        const QString comLink = portsFolder() + QLatin1Char('/') + sim.comName();
+        QVERIFY(QFileInfo(comLink).isSymLink());
+        ModuleLink link(makeQtSerialDevice());
+        link.ComPort1().setPort(sim.comName());
+        link.ComPort1().open();
+        sim.addFault(fault);
+        QSignalSpy lost(&link.ComPort1(), &TComPort::portLost);
+        link.SendCommand(line);
+        QVERIFY(lost.wait(5000));
+        QVERIFY(!link.connected());
+        QVERIFY(!sim.isRunning());
+        QVERIFY(!QFileInfo(comLink).isSymLink());
+        QCOMPARE(sim.receivedLines(), QList<QByteArray>{line});
     }
 };
 
