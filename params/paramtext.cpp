@@ -9,7 +9,37 @@ const char* const kChecked = "checked";
 const char* const kClear = "clear";
 const char* const kNothing = "(none)";
 
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+// One parameter a line, whatever a name holds: control characters and the backslash are
+// written as escapes.
+QString escaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+            case '\\':
+                out += QLatin1String("\\\\");
+                break;
+            case '\r':
+                out += QLatin1String("\\r");
+                break;
+            case '\n':
+                out += QLatin1String("\\n");
+                break;
+            case '\t':
+                out += QLatin1String("\\t");
+                break;
+            default:
+                if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                    out += QLatin1String("\\x") +
+                           QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+                else
+                    out += c;
+        }
+    }
+    return out;
+}
+
+QString quoted(const QString& text) { return QLatin1Char('"') + escaped(text) + QLatin1Char('"'); }
 
 QString choiceText(const layout::Field& f, int number) {
     if (number < 0) return QString::fromLatin1(kNothing);

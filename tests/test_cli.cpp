@@ -57,6 +57,31 @@ private slots:
             QVERIFY2(r.out.contains(QString::fromUtf8(line)), line);
     }
 
+    // Whatever a name holds, show keeps one parameter a line.
+    void controlCharactersAreEscaped_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("CR LF") << QByteArray("Ko\r\nA") << "edZonaNeve1 = \"Ko\\r\\nA\"";
+        QTest::newRow("tab") << QByteArray("a\tb") << "edZonaNeve1 = \"a\\tb\"";
+        QTest::newRow("backslash") << QByteArray("C:\\x") << "edZonaNeve1 = \"C:\\\\x\"";
+        QTest::newRow("other control") << QByteArray("\x01\x1B\x7F") << "edZonaNeve1 = \"\\x01\\x1B\\x7F\"";
+    }
+    void controlCharactersAreEscaped() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        QByteArray image = site();
+        image.replace(A::ZoneRecords + A::ZoneName, 10, (name + QByteArray(10, ' ')).left(10));
+        const Run r = run({"show", file("escaped.KD2", image)});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.size(), 1364);
+        QVERIFY2(r.out.contains(shown), qPrintable(r.out.first()));
+        // diff speaks the same escaped values.
+        const Run d = run({"diff", file("plain.KD2", site()), file("escaped.KD2", image)});
+        QCOMPARE(d.exitCode, 1);
+        QCOMPARE(d.out.size(), 1);
+        QVERIFY2(d.out.first().endsWith(shown.mid(shown.indexOf('"'))), qPrintable(d.out.first()));
+    }
+
     void diff_data() {
         QTest::addColumn<int>("offset");
         QTest::addColumn<int>("inA");  // -1: as the site has it
