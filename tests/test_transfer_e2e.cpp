@@ -13,6 +13,7 @@
 #include "config/downloadform.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
+#include "link/protocol.h"
 #include "link/timing.h"
 #include "sim/korvantasim.h"
 #include "support/images.h"
@@ -340,6 +341,133 @@ private slots:
         press(m_download->btRead);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
         QCOMPARE(m_outcome, Outcome::Done);
+    }
+
+    // Whatever the module sends instead of the awaited answer (nothing, an error, noise, a
+    // burst of noise without a line end, an answer of another kind, or its side of the line
+    // going away), every wait of a transfer ends in a clean failure with its own text:
+    // never a hang, never a success, nothing lost.
+    void badAnswerInEveryWait_data() {
+        using Mode = KorvantaSim::FaultMode;
+        using Kind = KorvantaSim::CommandKind;
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("mode");     // FaultMode
+        QTest::addColumn<int>("command");  // CommandKind
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("panels");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<Outcome>("outcome");
+        const QString noAnswer =
+            "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
+        const QString wrongCode = " Hibás telepítői azonosító!";
+        const QString noVersion =
+            "Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora program szükséges!   "
+            "(KorvantaDataVer=-1 , TelvoraDataVer=2)";
+        const struct {
+            const char* name;
+            Mode mode;
+        } modes[] = {{"nothing", Mode::NoAnswer},     {"PWDERR", Mode::PasswordError},
+                     {"noise", Mode::Garbage},        {"noise burst", Mode::GarbageBurst},
+                     {"other answer", Mode::WrongKind}};
+        const int any = KorvantaSim::kAnyPage;
+        for (const auto& m : modes) {
+            const bool pwd = m.mode == Mode::PasswordError;
+            QTest::addRow("login: %s", m.name)
+                << "read" << int(m.mode) << int(Kind::Login) << any << "RRRRRRRR"
+                << (pwd ? wrongCode : noAnswer) << Outcome::LoginFailed;
+            QTest::addRow("version page: %s", m.name)
+                << "read" << int(m.mode) << int(Kind::PageRead) << proto::kVersionPage
+                << "WWWWWWWW" << noVersion << Outcome::WrongDataVersion;
+            QTest::addRow("read block 4: %s", m.name)
+                << "read" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRRRRR" << ""
+                << Outcome::Failed;
+            QTest::addRow("compare block 4: %s", m.name)
+                << "compare" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRYYYY" << ""
+                << Outcome::Failed;
+            QTest::addRow("write block 4: %s", m.name)
+                << "write" << int(m.mode) << int(Kind::PageWrite) << 3 << "GGGWWWWW" << ""
+                << Outcome::Failed;
+            QTest::addRow("activation: %s", m.name)
+                << "write" << int(m.mode) << int(Kind::Activate) << any << "RRRRRRRR" << ""
+                << Outcome::Failed;
+        }
+        for (const char* op : {"read", "compare"})
+            QTest::addRow("%s block 4: damaged frame", op)
+                << op << int(Mode::DamagedFrame) << int(Kind::PageRead) << 3
+                << (QString(op) == "read" ? "GGGRRRRR" : "GGGRYYYY") << "" << Outcome::Failed;
+        QTest::newRow("version page: damaged frame")
+            << "compare" << int(Mode::DamagedFrame) << int(Kind::PageRead) << proto::kVersionPage
+            << "YYYYYYYY" << noVersion << Outcome::WrongDataVersion;
+    }
+    void badAnswerInEveryWait() {
+        QFETCH(QString, op);
+        QFETCH(int, mode);
+        QFETCH(int, command);
+        QFETCH(int, page);
+        QFETCH(QString, panels);
+        QFETCH(QString, message);
+        QFETCH(Outcome, outcome);
+        const QByteArray module = m_sim->memory();
+        const QByteArray ours = op == "compare" ? module : randomImage(31);
+        m_download->setConfigImage(img(ours));
+        KorvantaSim::Fault fault;
+        fault.mode = KorvantaSim::FaultMode(mode);
+        fault.command = KorvantaSim::CommandKind(command);
+        fault.page = page;
+        fault.seed = quint32(mode * 7 + command);
+        const int id = m_sim->addFault(fault);
+        press(op == "read"    ? m_download->btRead
+              : op == "write" ? m_download->btWrite
+                              : m_download->btCompare);
+        QVERIFY(m_sim->faultFired(id) > 0);
+        QCOMPARE(m_outcome, outcome);
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_dialogs->messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(m_download->ConfigImage().bytes(), ours);
+        QCOMPARE(m_sim->memory(), module);
+        QCOMPARE(m_sim->activationCount(), 0);
+        QVERIFY(m_download->btRead->isEnabled());
+    }
+
+    // The adapter pulled in the middle of a transfer: the wait ends at once, the main window
+    // says there is no serial link and offers to connect again, nothing is lost.
+    void portLostMidTransfer_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("panels");
+        using Kind = KorvantaSim::CommandKind;
+        QTest::newRow("read") << "read" << int(Kind::PageRead) << "GGGRRRRR";
+        QTest::newRow("write") << "write" << int(Kind::PageWrite) << "GGGWWWWW";
+    }
+    void portLostMidTransfer() {
+        QFETCH(QString, op);
+        QFETCH(int, command);
+        QFETCH(QString, panels);
+        const QByteArray module = m_sim->memory();
+        const QByteArray ours = randomImage(41);
+        m_download->setConfigImage(img(ours));
+        KorvantaSim::Fault fault;
+        fault.mode = KorvantaSim::FaultMode::PortLost;
+        fault.command = KorvantaSim::CommandKind(command);
+        fault.page = 3;
+        m_sim->addFault(fault);
+        int ticksLeft = -1;  // when the transfer ended, before any further event
+        connect(&m_download->transfer(), &ConfigTransfer::finished, this,
+                [&] { ticksLeft = m_link->tickCounter().value(); });
+        press(op == "read" ? m_download->btRead : m_download->btWrite);
+        QCOMPARE(m_outcome, Outcome::Failed);
+        QCOMPARE(colours(), panels);
+        // Ended by the lost port, not by running out of ticks.
+        QVERIFY(ticksLeft > 0);
+        QVERIFY(m_dialogs->messages.isEmpty());
+        QCOMPARE(m_form->statusText(), QStringLiteral(" Nincs soros kapcsolat."));
+        QVERIFY(!m_link->connected());
+        QVERIFY(m_form->btConnect->isEnabled());
+        QVERIFY(!m_form->btDisconnect->isEnabled());
+        QVERIFY(m_download->btRead->isEnabled());
+        QCOMPARE(m_download->ConfigImage().bytes(), ours);
+        QCOMPARE(m_sim->memory(), module);
+        QCOMPARE(m_sim->activationCount(), 0);
     }
 
     // The serial write fails in the middle of a transfer (the adapter stalls or is pulled):
