@@ -70,13 +70,17 @@ namespace {
 
 Field make(const char* name, Kind kind, Page page, int offset, int count = 1, int stride = 0,
            int size = 1) {
-    return Field{name, kind, page, offset, count, stride, size, 0, 255, nullptr, 1, 1, false};
+    return Field{name, kind, page, offset, count, stride, size, 0, 255, nullptr, 1, 1, false,
+                 0,    nullptr};
 }
-Field spinner(const char* name, Page page, int offset, int min, int max, int count = 1,
-              int stride = 0) {
+// A spinner shows its lowest value until something is loaded, unless `initial` says otherwise.
+Field spinner(const char* name, const char* box, Page page, int offset, int min, int max,
+              int count = 1, int stride = 0, int initial = -1) {
     Field f = make(name, Kind::Spinner, page, offset, count, stride);
     f.min = min;
     f.max = max;
+    f.initial = initial < 0 ? min : initial;
+    f.boxName = box;
     return f;
 }
 Field choice(const char* name, Kind kind, Page page, int offset, const QStringList& choices,
@@ -115,23 +119,27 @@ QList<Field> buildFields() {
                zoneWiringChoices(), ZN, ZS),
         choice("rgZonaPart%d", Kind::OptionGroup, Page::Zones, Z + A::ZonePartition,
                zonePartitionChoices(), ZN, ZS),
-        spinner("UdZonaErz%d", Page::Zones, Z + A::ZoneSensitivity, 0, 255, ZN, ZS),
-        spinner("UdZonaBeKesl%d", Page::Zones, Z + A::ZoneEntryDelay, 0, 255, ZN, ZS),
-        spinner("UdZonaKiKesl%d", Page::Zones, Z + A::ZoneExitDelay, 0, 255, ZN, ZS),
+        spinner("UdZonaErz%d", "edZonaErz%d", Page::Zones, Z + A::ZoneSensitivity, 0, 255, ZN, ZS,
+                255),
+        spinner("UdZonaBeKesl%d", "edZonaBeKesl%d", Page::Zones, Z + A::ZoneEntryDelay, 0, 255, ZN,
+                ZS, 255),
+        spinner("UdZonaKiKesl%d", "edZonaKiKesl%d", Page::Zones, Z + A::ZoneExitDelay, 0, 255, ZN,
+                ZS, 255),
         make("cbZonaCsendes[%d]", Kind::FlagEqualOne, Page::Zones, Z + A::ZoneSilent, ZN, ZS),
-        spinner("UdZonaIntel%d", Page::Zones, Z + A::ZoneIntelligent, 0, 25, ZN, ZS),
+        spinner("UdZonaIntel%d", "edZonaIntel%d", Page::Zones, Z + A::ZoneIntelligent, 0, 25, ZN,
+                ZS, 25),
         make("cbKoveto[%d]", Kind::FlagEqualOne, Page::Zones, Z + A::ZoneFollower, ZN, ZS),
-        spinner("UdZonaCover%d", Page::Zones, Z + A::ZoneCover, 0, 25, ZN, ZS),
+        spinner("UdZonaCover%d", "edZonaCover%d", Page::Zones, Z + A::ZoneCover, 0, 25, ZN, ZS, 25),
         choice("cbNightSet%d", Kind::DropDown, Page::Zones, Z + A::ZoneNight, nightSettingChoices(),
                ZN, ZS),
         make("cbBypass[%d]", Kind::FlagNotZero, Page::Zones, A::Bypass, ZN, 1),
-        spinner("udNightDelay", Page::Zones, A::NightDelay, 1, 25),
+        spinner("udNightDelay", "edNightDelay", Page::Zones, A::NightDelay, 1, 25),
         // Event reporting.
         make("acgEvent%d", Kind::HexDigits, Page::Events, E + A::EventContactId, EN, ES,
              A::EventContactIdDigits),
         make("clbEvents", Kind::ReportMask, Page::Events, E + A::EventReportMask, EN, ES, 2),
         make("edSMS%d", Kind::Text, Page::Events, E + A::EventSms, EN, ES, A::EventSmsLength),
-        spinner("UdHanguz%d", Page::Events, E + A::EventVoice, 0, 12, EN, ES),
+        spinner("UdHanguz%d", "edHanguz%d", Page::Events, E + A::EventVoice, 0, 12, EN, ES),
         // Relays: the switch-on sets are the odd columns, the switch-off sets the even ones.
         numbered(make("cblR%d", Kind::TriggerSet, Page::Relays, R + A::RelayOnSet, RN, RS,
                       A::TriggerSetSize),
@@ -139,8 +147,8 @@ QList<Field> buildFields() {
         numbered(make("cblR%d", Kind::TriggerSet, Page::Relays, R + A::RelayOffSet, RN, RS,
                       A::TriggerSetSize),
                  2, 2),
-        spinner("UdREL%ddelay", Page::Relays, R + A::RelayDelay, 0, 255, RN, RS),
-        spinner("UdREL%dtime", Page::Relays, R + A::RelayTime, 0, 255, RN, RS),
+        spinner("UdREL%ddelay", "edREL%ddelay", Page::Relays, R + A::RelayDelay, 0, 255, RN, RS),
+        spinner("UdREL%dtime", "edREL%dtime", Page::Relays, R + A::RelayTime, 0, 255, RN, RS),
         // Telephone numbers and other parameters.
         make("acgTel%d", Kind::Phone, Page::Phones, A::Phone1, A::PhoneCount, A::PhoneSize,
              A::PhoneSize),
@@ -150,16 +158,16 @@ QList<Field> buildFields() {
         choice("cbACK%d", Kind::DropDown, Page::Phones, A::AckModes, ackModeChoices(),
                A::PhoneCount, 1),
         make("acgUserAccount", Kind::HexDigits, Page::Phones, A::Account, 1, 0, A::AccountDigits),
-        spinner("udOnOffMode", Page::Phones, A::OnOffMode, 0, 3),
+        spinner("udOnOffMode", "edOnOffMode", Page::Phones, A::OnOffMode, 0, 3),
         choice("cbOUT%dmode", Kind::DropDown, Page::Phones, O + A::OutputMode, outputModeChoices(),
                ON, OS),
-        spinner("UdOUT%ddelay", Page::Phones, O + A::OutputDelay, 0, 255, ON, OS),
-        spinner("UdOUT%dtime", Page::Phones, O + A::OutputTime, 1, 25, ON, OS),
-        spinner("UdAlarmMax", Page::Phones, A::AlarmMax, 5, 25),
+        spinner("UdOUT%ddelay", "edOUT%ddelay", Page::Phones, O + A::OutputDelay, 0, 255, ON, OS),
+        spinner("UdOUT%dtime", "edOUT%dtime", Page::Phones, O + A::OutputTime, 1, 25, ON, OS),
+        spinner("UdAlarmMax", "edAlarmMax", Page::Phones, A::AlarmMax, 5, 25),
         make("meTesztIdopont", Kind::TestTime, Page::Phones, A::TestTime, 1, 0, 2),
-        spinner("udTesztGyak", Page::Phones, A::TestPeriod, 0, 255),
-        spinner("UdZoneAlarmMax", Page::Phones, A::ZoneAlarmMax, 0, 25),
-        spinner("UdAutoArm", Page::Phones, A::AutoArm, 0, 255),
+        spinner("udTesztGyak", "edTesztGyak", Page::Phones, A::TestPeriod, 0, 255),
+        spinner("UdZoneAlarmMax", "edZoneAlarmMax", Page::Phones, A::ZoneAlarmMax, 0, 25),
+        spinner("UdAutoArm", "edAutoArm", Page::Phones, A::AutoArm, 0, 255),
         // Radio remote buttons.
         remote("cbRFButtA%02d", A::RemoteButtons, true),
         remote("cbRFButtB%02d", A::RemoteButtons, false),
@@ -183,6 +191,23 @@ void forEachInstance(const std::function<void(const Instance&)>& visit) {
 }
 
 bool isFlag(Kind kind) { return kind == Kind::FlagEqualOne || kind == Kind::FlagNotZero; }
+
+CheckPlace checkPlace(const Instance& in, int bit) {
+    const QString pattern = QString::fromLatin1(in.field->name);
+    if (isFlag(in.field->kind)) return {pattern.left(pattern.indexOf(QLatin1Char('['))), in.index};
+    if (in.field->kind == Kind::TriggerSet) return {in.name(), bit};
+    return {pattern + QString::number(bit + 1), in.index};
+}
+
+int checkCount(const Instance& in) {
+    return isFlag(in.field->kind) ? 1 : bitCount(in.field->kind);
+}
+
+int maxLength(const Field& f) { return f.kind == Kind::Code ? 2 * f.size : f.size; }
+
+QString boxName(const Instance& in) {
+    return in.field->boxName ? QString::asprintf(in.field->boxName, in.number()) : QString();
+}
 
 int bitCount(Kind kind) {
     switch (kind) {

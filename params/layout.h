@@ -45,6 +45,8 @@ struct Field {
     int nameFirst;               // number in the name of the first instance
     int nameStep;                // and the step between instances
     bool highNibble;             // remote buttons
+    int initial = 0;             // what a spinner shows before anything is loaded
+    const char* boxName = nullptr;  // a spinner's typing box, a printf pattern like `name`
 };
 
 // Every field of the memory.
@@ -80,6 +82,23 @@ struct Value {
 
 // Flags read and write as a one-bit set too, so check boxes of any kind are handled alike.
 bool isFlag(Kind kind);
+
+// Where the check box of a bit of a field instance sits: a flag is item `row` of its page's
+// column ("cbBypass[%d]" is column cbBypass); a rights word or report mask has a column per bit
+// (cblUserRights1..16) whose items are the rows; a trigger set is a column of its own whose
+// items are the triggers.
+struct CheckPlace {
+    QString column;
+    int item;  // from 0
+};
+CheckPlace checkPlace(const Instance& instance, int bit);
+// Check boxes an instance has: one for a flag, bitCount() for the others.
+int checkCount(const Instance& instance);
+
+// The largest number of characters a text or code box takes: a code's digits are two a byte.
+int maxLength(const Field& field);
+// The spinner's typing box of an instance ("edZonaErz3").
+QString boxName(const Instance& instance);
 
 Value read(const Instance& instance, const QByteArray& image);
 void write(const Instance& instance, QByteArray& image, const Value& value);

@@ -8,12 +8,16 @@
 #include <QTabWidget>
 #include <functional>
 
+#include "params/editorbinder.h"
+#include "params/layout.h"
 #include "params/paramimage.h"
 
 class CheckColumn;
 class DigitGrid;
 class QCheckBox;
 class QHBoxLayout;
+class QButtonGroup;
+class QComboBox;
 class QScrollArea;
 class QSpinBox;
 class TFormOnOffMode;
@@ -27,6 +31,9 @@ public:
     explicit TFormParSetting(UserDialogs& dialogs, QWidget* parent = nullptr);
 
     enum PageIndex { kZones, kUsers, kEvents, kRelays, kPhones, kRadio };
+    // What the window asks for when the screen has room; a smaller screen gets a smaller
+    // window whose pages scroll.
+    static constexpr QSize kPreferredSize{1060, 640};
 
     QTabWidget* PageControl;
     QPushButton* btSettingOK;
@@ -78,24 +85,28 @@ private:
     QWidget* buildRelaysPage();
     QWidget* buildPhonesPage();
     QWidget* buildRadioPage();
-    DigitGrid* makeGrid(const QString& name, int family, int cells);
-    QSpinBox* makeSpin(QWidget* parent, const QString& name, const QString& box, int min, int max,
-                       int initial);
+
+    // Controls made from the layout table: the field named by `pattern` and `number` gives the
+    // control's name, range, length and choices. A pattern the table lacks throws.
+    layout::Instance fieldOf(const char* pattern, int number = 1) const;
+    QLineEdit* makeTextBox(const char* pattern, int number, QWidget* parent);
+    QSpinBox* makeSpin(const char* pattern, int number, QWidget* parent);
+    QComboBox* makeDropDown(const char* pattern, int number, QWidget* parent);
+    // The group's option buttons are made too, one per choice; the page places them.
+    QButtonGroup* makeOptionGroup(const char* pattern, int number, QWidget* parent);
+    DigitGrid* makeGrid(const char* pattern, int number = 1);
+    // The check columns of a field: one per bit of a rights word or report mask, the one of a
+    // flag, or the one of each listed trigger set.
+    QList<CheckColumn*> makeCheckColumns(const char* pattern, const QList<int>& numbers = {1});
+
     void focusScrollBox(QScrollArea* area);
-    QList<CheckColumn*> makeCheckColumns(const QString& pattern, int count);
     void addTallChecks(QHBoxLayout* row, QWidget* rowWidget, const QList<CheckColumn*>& columns,
                        QList<QCheckBox*>& boxes);
     QScrollArea* makeRowsArea(const QString& name, QWidget* rows, const QList<QCheckBox*>& boxes,
                               QHBoxLayout* heading);
-    QLineEdit* makeCodeBox(const QString& name);
-    void bindFields();
 
-    struct Binding {
-        std::function<void(const QByteArray&)> load;
-        std::function<void(QByteArray&)> store;
-    };
     QHash<QString, QObject*> m_controls;
-    QList<Binding> m_bindings;
+    QList<editor::FieldBinding> m_bindings;
     UserDialogs& m_dialogs;
     ParamImage m_image;
     TFormOnOffMode* m_onOffMode = nullptr;

@@ -53,13 +53,12 @@ QString phoneText(QString cells) {
     return quoted(cells);
 }
 
+// The key names the check box as the editor does: its column, then the row it stands in
+// (1-based, as the rows are captioned) or, for a trigger column, the trigger number.
 QString bitKey(const layout::Instance& in, int bit) {
-    const QString base = QString::fromLatin1(in.field->name);
-    // Trigger columns are one control per set, whose items are the 60 triggers; the rights
-    // and report columns are one control per bit, whose items are the rows.
-    if (in.field->kind == layout::Kind::TriggerSet)
-        return QStringLiteral("%1[%2]").arg(in.name()).arg(bit);
-    return QStringLiteral("%1%2[%3]").arg(base).arg(bit + 1).arg(in.number());
+    const layout::CheckPlace place = layout::checkPlace(in, bit);
+    const int row = in.field->kind == layout::Kind::TriggerSet ? place.item : in.number();
+    return QStringLiteral("%1[%2]").arg(place.column).arg(row);
 }
 }  // namespace
 
@@ -78,7 +77,7 @@ QList<Line> describe(const QByteArray& image) {
                 return;
             case layout::Kind::FlagEqualOne:
             case layout::Kind::FlagNotZero:
-                out.append({in.name(), QString::fromLatin1(v.number ? kChecked : kClear)});
+                out.append({bitKey(in, 0), QString::fromLatin1(v.number ? kChecked : kClear)});
                 return;
             case layout::Kind::Text:
                 out.append({in.name(), quoted(v.text)});
