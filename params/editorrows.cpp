@@ -72,12 +72,12 @@ QLabel* boldLabel(const QString& text, QWidget* parent) {
     return l;
 }
 
-int boxWidthFor(const QWidget* box, int chars) {
+int boxWidthFor(const QWidget* box, int chars, QChar widest) {
     // The style adds the frame and the text margins around the text itself.
     QStyleOptionFrame option;
     option.initFrom(box);
     option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
-    const QSize text(box->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('W'))),
+    const QSize text(box->fontMetrics().horizontalAdvance(QString(chars, widest)),
                      box->fontMetrics().height());
     const QSize size = box->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, box);
     // A QLineEdit keeps a few pixels of its own inside the frame.

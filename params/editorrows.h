@@ -29,7 +29,7 @@ void addCentred(QHBoxLayout* row, QWidget* w, int width);
 QVBoxLayout* rowsColumn(QWidget* rows);
 QLabel* centred(const QString& text);
 QLabel* boldLabel(const QString& text, QWidget* parent);
-// Width of a box that shows `chars` of the widest letter in full, in the widget's font.
-int boxWidthFor(const QWidget* box, int chars);
+// Width of a box that shows `chars` times `widest` in full, in the widget's font.
+int boxWidthFor(const QWidget* box, int chars, QChar widest = QLatin1Char('W'));
 
 }  // namespace editor

@@ -1,8 +1,53 @@
 #include "params/onoffmode.h"
 
 #include <QHBoxLayout>
+
+#include "base/windowfit.h"
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
+
+PhraseRadioButton::PhraseRadioButton(const QString& text, QWidget* parent)
+    : QRadioButton(text, parent) {}
+
+QStringList PhraseRadioButton::phrases(const QString& text) {
+    static const QRegularExpression blankRun(QStringLiteral(" {2,}"));
+    return text.trimmed().split(blankRun, Qt::SkipEmptyParts);
+}
+
+int PhraseRadioButton::indent() const { return fontMetrics().horizontalAdvance(QStringLiteral("0 - ")); }
+
+QSize PhraseRadioButton::sizeHint() const {
+    const QStringList lines = phrases(text());
+    int width = 0;
+    for (int i = 0; i < lines.size(); ++i)
+        width = qMax(width, (i == 0 ? 0 : indent()) + fontMetrics().horizontalAdvance(lines[i]));
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    const QSize indicator = style()->sizeFromContents(QStyle::CT_RadioButton, &option, QSize(), this);
+    const int spacing = style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, &option, this);
+    return QSize(indicator.width() + spacing + width,
+                 qMax(indicator.height(), int(lines.size()) * fontMetrics().lineSpacing()));
+}
+
+void PhraseRadioButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_RadioButton, option);
+    option.text = text();
+    const QRect contents = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
+    const QStringList lines = phrases(text());
+    int y = contents.top() + (contents.height() - int(lines.size()) * fontMetrics().lineSpacing()) / 2;
+    for (int i = 0; i < lines.size(); ++i, y += fontMetrics().lineSpacing())
+        painter.drawText(QRect(contents.left() + (i == 0 ? 0 : indent()), y,
+                               contents.width(), fontMetrics().lineSpacing()),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+}
 
 const QStringList& TFormOnOffMode::itemTexts() {
     // The blank runs lay the texts out in columns across the wide group.
@@ -33,7 +78,7 @@ TFormOnOffMode::TFormOnOffMode(QWidget* parent) : QDialog(parent) {
     rgOnOffMode->setObjectName(QStringLiteral("rgOnOffMode"));
     auto* items = new QVBoxLayout(rgOnOffModeBox);
     for (int i = 0; i < itemTexts().size(); ++i) {
-        auto* item = new QRadioButton(itemTexts()[i], rgOnOffModeBox);
+        auto* item = new PhraseRadioButton(itemTexts()[i], rgOnOffModeBox);
         rgOnOffMode->addButton(item, i);
         items->addWidget(item);
     }
@@ -51,6 +96,13 @@ TFormOnOffMode::TFormOnOffMode(QWidget* parent) : QDialog(parent) {
 
 void TFormOnOffMode::setItemIndex(int index) {
     if (QAbstractButton* b = rgOnOffMode->button(index)) b->setChecked(true);
+}
+
+void TFormOnOffMode::fitTo(const QRect& available) {
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(16, 40);
+    const QRect f = fittedFrame(sizeHint(), available, frame);
+    resize(f.size() - frame);
+    move(f.topLeft());
 }
 
 void TFormOnOffMode::btCloseClick() {

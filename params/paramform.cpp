@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "base/dialogs.h"
+#include "base/windowfit.h"
 #include "params/digitgrid.h"
 #include "params/editorrows.h"
 #include "params/editorwidgets.h"
@@ -21,7 +22,6 @@ namespace {
 
 const char* const kCodeMessage = "A jelszó csak 4 vagy 6 jegyű szám lehet!";
 constexpr int kSpinWidth = 62;
-constexpr int kCodeWidth = 70;
 
 bool isAcceptableCode(const QString& text) {
     if (text.size() != 4 && text.size() != 6) return false;
@@ -74,6 +74,14 @@ TFormParSetting::TFormParSetting(UserDialogs& dialogs, QWidget* parent)
     FormCreate();
 }
 
+void TFormParSetting::fitTo(const QRect& available) {
+    // Before the first showing the frame is unknown; a typical title bar and border are allowed.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : kTypicalFrame;
+    const QRect f = fittedFrame(kPreferredSize, available, frame);
+    resize(f.size() - frame);
+    move(f.topLeft());
+}
+
 void TFormParSetting::FormCreate() {
     for (QScrollArea* area : {ScrollBox1, ScrollBox2}) area->verticalScrollBar()->setValue(0);
 }
@@ -99,12 +107,11 @@ QLineEdit* TFormParSetting::makeTextBox(const char* pattern, int number, QWidget
     auto* box = new QLineEdit(parent);
     box->setObjectName(in.name());
     box->setMaxLength(layout::maxLength(*in.field));
-    if (in.field->kind == layout::Kind::Code) {
-        box->setFixedWidth(kCodeWidth);
-        box->installEventFilter(this);  // the code check runs when the box is left
-    } else {
-        box->setFixedWidth(editor::boxWidthFor(box, layout::maxLength(*in.field)));
-    }
+    const bool code = in.field->kind == layout::Kind::Code;
+    if (code) box->installEventFilter(this);  // the code check runs when the box is left
+    // Codes are digits (and "*"); names and messages may be any letters.
+    box->setFixedWidth(editor::boxWidthFor(box, layout::maxLength(*in.field),
+                                           code ? QLatin1Char('0') : QLatin1Char('W')));
     registerControl(box);
     return box;
 }

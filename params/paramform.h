@@ -34,6 +34,8 @@ public:
     // What the window asks for when the screen has room; a smaller screen gets a smaller
     // window whose pages scroll.
     static constexpr QSize kPreferredSize{1060, 640};
+    // What a title bar and borders add, until the window has been shown once.
+    static constexpr QSize kTypicalFrame{16, 40};
 
     QTabWidget* PageControl;
     QPushButton* btSettingOK;
@@ -47,6 +49,10 @@ public:
 
     // The inputs A and B dialog lives as long as the program; the editor only borrows it.
     void setOnOffModeDialog(TFormOnOffMode* dialog) { m_onOffMode = dialog; }
+
+    // Sizes and centres the window on the available area of a screen (the one that shows the
+    // main window); a smaller screen gets a smaller window whose pages scroll.
+    void fitTo(const QRect& available);
 
     // Fills every control from a copy of the image.
     void LoadFromImage(const ParamImage& image);

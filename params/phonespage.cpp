@@ -77,17 +77,22 @@ QWidget* TFormParSetting::buildPhonesPage() {
     // window is too narrow, rather than wrap a caption inside its parenthesis.
     auto* other = new QGroupBox(page);
     auto* otherGrid = new QGridLayout(other);
+    // The mode's spinner and button sit under its caption, so the column stays narrow enough
+    // for the page to fit a 1024-pixel screen.
     otherGrid->addWidget(
         new QLabel(QStringLiteral("Élesítés és kikapcsolás módja az A és B bemeneteken :"), other),
-        0, 0);
+        0, 0, 1, 2);
     udOnOffMode = makeSpin("udOnOffMode", 1, other);
     if (auto* box = udOnOffMode->findChild<QLineEdit*>()) box->setReadOnly(true);
-    otherGrid->addWidget(udOnOffMode, 0, 1);
     btOnOffMode = new QPushButton(QStringLiteral("Módosítás"), other);
     btOnOffMode->setObjectName(QStringLiteral("btOnOffMode"));
     btOnOffMode->setAutoDefault(false);
     connect(btOnOffMode, &QPushButton::clicked, this, &TFormParSetting::btOnOffModeClick);
-    otherGrid->addWidget(btOnOffMode, 0, 2);
+    auto* modeRow = new QHBoxLayout;
+    modeRow->addStretch();
+    modeRow->addWidget(btOnOffMode);
+    otherGrid->addLayout(modeRow, 1, 0);
+    otherGrid->addWidget(udOnOffMode, 1, 1);
     const struct {
         const char* caption;
         const char* field;
@@ -99,7 +104,7 @@ QWidget* TFormParSetting::buildPhonesPage() {
          "kikapcsolva)",
          "UdAutoArm"},
     };
-    int lr = 1;
+    int lr = 2;
     for (const auto& l : limits) {
         auto* caption = new QLabel(QString::fromUtf8(l.caption), other);
         caption->setObjectName(QStringLiteral("lb%1").arg(QLatin1String(l.field)));
