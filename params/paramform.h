@@ -79,6 +79,7 @@ public:
     T* control(const QString& name) const {
         return qobject_cast<T*>(m_controls.value(name));
     }
+    QStringList controlNames() const { return m_controls.keys(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,13 +5,16 @@
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
 #include "app/appwindows.h"
+#include "params/digitgrid.h"
 #include "params/editorwidgets.h"
 #include "params/flashaddr.h"
+#include "params/editorbinder.h"
 #include "params/layout.h"
 #include "params/paramform.h"
 #include "support/memoryserial.h"
@@ -87,6 +90,100 @@ private slots:
         QVERIFY(m_form->findChild<QLineEdit*>(QStringLiteral("edZonaBeKesl7")));
         QCOMPARE(column("cblUserRights16")->count(), 12);
         QCOMPARE(column("cbBypass")->count(), 12);
+    }
+
+    // Every field of the layout has its one control, made with the table's name, range,
+    // length and choices; and there is no control the table does not know.
+    void controlsComeFromTheTable() {
+        QSet<QString> expected;
+        layout::forEachInstance([&](const layout::Instance& in) {
+            const layout::Field& f = *in.field;
+            const QString name = in.name();
+            switch (f.kind) {
+                case layout::Kind::Text:
+                case layout::Kind::Code:
+                case layout::Kind::TestTime: {
+                    QLineEdit* b = box(name);
+                    QVERIFY2(b, qPrintable(name));
+                    if (f.kind != layout::Kind::TestTime)
+                        QCOMPARE(b->maxLength(), f.kind == layout::Kind::Code ? 6 : f.size);
+                    expected << name;
+                    return;
+                }
+                case layout::Kind::Spinner: {
+                    QSpinBox* s = spin(name);
+                    QVERIFY2(s, qPrintable(name));
+                    QCOMPARE(s->minimum(), f.min);
+                    QCOMPARE(s->maximum(), f.max);
+                    QVERIFY(s->findChild<QLineEdit*>(layout::boxName(in)));
+                    expected << name;
+                    return;
+                }
+                case layout::Kind::DropDown:
+                case layout::Kind::RemoteButton: {
+                    QComboBox* l = list(name);
+                    QVERIFY2(l, qPrintable(name));
+                    QStringList items;
+                    for (int i = 0; i < l->count(); ++i) items << l->itemText(i);
+                    QCOMPARE(items, *f.choices);
+                    expected << name;
+                    return;
+                }
+                case layout::Kind::OptionGroup:
+                    QVERIFY2(group(name), qPrintable(name));
+                    QCOMPARE(group(name)->buttons().size(), f.choices->size());
+                    expected << name;
+                    return;
+                case layout::Kind::Phone:
+                case layout::Kind::HexDigits:
+                    QVERIFY2(m_form->control<DigitGrid>(name), qPrintable(name));
+                    QCOMPARE(m_form->control<DigitGrid>(name)->cellCount(), f.size);
+                    expected << name;
+                    return;
+                default:
+                    for (int bit = 0; bit < layout::checkCount(in); ++bit) {
+                        const layout::CheckPlace place = layout::checkPlace(in, bit);
+                        QVERIFY2(column(place.column), qPrintable(place.column));
+                        QVERIFY(place.item < column(place.column)->count());
+                        expected << place.column;
+                    }
+            }
+        });
+        const QStringList names = m_form->controlNames();
+        QCOMPARE(QSet<QString>(names.begin(), names.end()), expected);
+    }
+
+    // A field whose control is missing, or is of another kind, stops the editor being built.
+    void missingControlFailsLoudly_data() {
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("a spinner") << "UdZonaIntel7" << "UdZonaIntel7";
+        QTest::newRow("a check column") << "cblUserRights16" << "cblUserRights16";
+        QTest::newRow("a trigger column") << "cblR6" << "cblR6";
+        QTest::newRow("the installer code") << "edMasterCode" << "edMasterCode";
+    }
+    void missingControlFailsLoudly() {
+        QFETCH(QString, removed);
+        QFETCH(QString, reported);
+        const auto lookup = [&](const QString& name) -> QObject* {
+            return name == removed ? nullptr : m_form->control<QObject>(name);
+        };
+        try {
+            editor::bindFields(lookup);
+            QFAIL("no failure for a missing control");
+        } catch (const editor::MissingControl& e) {
+            QCOMPARE(e.name(), reported);
+        }
+        // Of another kind: a text box where a spinner belongs.
+        try {
+            editor::bindFields([&](const QString& name) -> QObject* {
+                return name == QLatin1String("UdZonaIntel7") ? m_form->control<QObject>("edZonaNeve1")
+                                                             : m_form->control<QObject>(name);
+            });
+            QFAIL("no failure for a control of another kind");
+        } catch (const editor::MissingControl& e) {
+            QCOMPARE(e.name(), QStringLiteral("UdZonaIntel7"));
+        }
     }
 
     void allZeroImage() {
