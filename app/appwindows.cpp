@@ -2,6 +2,20 @@
 
 #include <QScreen>
 
+#include "params/flashaddr.h"
+
+NameFields moduleNameFields() {
+    namespace A = FlashAddr;
+    static_assert(A::UserNameLength == A::ZoneNameLength, "one width for every name");
+    static_assert(A::ZoneRecords + (A::ZoneCount - 1) * A::ZoneRecordSize + A::ZoneName +
+                          A::ZoneNameLength <= names::kPagesSize,
+                  "the names lie in the pages the download reads");
+    static_assert(A::UserCount == names::kUsers && A::ZoneCount == names::kZones,
+                  "a name for every user and zone");
+    return {A::UserRecords + A::UserName, A::UserRecordSize, A::ZoneRecords + A::ZoneName,
+            A::ZoneRecordSize, A::UserNameLength};
+}
+
 TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
                                std::unique_ptr<SerialDevice> device, const QString& setupPath)
     : link(std::move(device), timings),
@@ -9,13 +23,29 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
       serialForm(link, dialogs),
       downloadForm(link, dialogs),
       parSettingForm(dialogs, &downloadForm),
-      onOffModeForm(&parSettingForm) {
+      onOffModeForm(&parSettingForm),
+      eventListForm(link, dialogs, moduleNameFields()),
+      statusForm(link, dialogs, eventListForm) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
     mainForm.setTrafficWindow(&serialForm);
     mainForm.onParameterSetting = [this] {
         downloadForm.show();
         downloadForm.raise();
         downloadForm.activateWindow();
+    };
+    mainForm.onEventlistShort = [this] {
+        eventListForm.show();
+        eventListForm.raise();
+        eventListForm.activateWindow();
+    };
+    // Polling runs while the window is open; the keep-alive waits meanwhile.
+    mainForm.onStatus = [this] {
+        link.CodeTimer().stop();
+        statusForm.StatusTimer().start();
+        statusForm.PollPause = 0;
+        statusForm.exec();
+        statusForm.StatusTimer().stop();
+        link.CodeTimer().start();
     };
     // The editor gets a copy of the image and hands the edited one back on OK; it is modal, so
     // nothing else changes the image meanwhile.

@@ -6,12 +6,18 @@
 #include "app/mainform.h"
 #include "app/serialform.h"
 #include "config/downloadform.h"
+#include "events/eventlistform.h"
+#include "events/names.h"
 #include "link/modulelink.h"
 #include "link/timing.h"
 #include "params/onoffmode.h"
 #include "params/paramform.h"
+#include "status/statusform.h"
 
 class UserDialogs;
+
+// Where the parameter memory keeps the zone and user names, for the names download.
+NameFields moduleNameFields();
 
 // Every window of the program, created once and wired to the others; they live until the end.
 // The dialog seam and the timer intervals are handed to each from here.
@@ -27,4 +33,6 @@ public:
     TFormDownload downloadForm;
     TFormParSetting parSettingForm;
     TFormOnOffMode onOffModeForm;
+    TFormEventlistShort eventListForm;
+    TFormStatus statusForm;
 };

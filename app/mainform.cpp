@@ -16,6 +16,7 @@
 #include "link/modulelink.h"
 #include "link/portnames.h"
 #include "link/texts.h"
+#include "status/alarmstop.h"
 
 namespace {
 constexpr int kInstallerCodeMaxLength = 6;
@@ -153,6 +154,7 @@ void TForm1::buildControls() {
     connect(StatusBar1, &ClickableStatusBar::clicked, this, &TForm1::StatusBar1Click);
     connect(cbCOM, &QComboBox::textActivated, this, &TForm1::choosePort);
     onAskVersion = [this] { btAskVersionClick(); };
+    onStopAllAlarm = [this] { btSotpAllAlarmClick(); };
 
     const std::pair<QPushButton*, std::function<void()>*> hooks[] = {
         {btParameterSetting, &onParameterSetting},
@@ -275,4 +277,29 @@ void TForm1::btAskVersionClick() {
     } reenable{btAskVersion};
     const QString text = runVersionQuery(exchange);
     if (!text.isEmpty()) m_dialogs.message(text);
+}
+
+void TForm1::btSotpAllAlarmClick() {
+    if (!m_dialogs.confirm(QString::fromUtf8(alarmstop::kConfirm))) return;
+    if (!m_link.connected()) {
+        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
+        return;
+    }
+    // Holding the exchange keeps the keep-alive quiet while the verdict is awaited: its
+    // "PWDOK" would pass for the module's confirmation of a stop it never heard.
+    ModuleExchange exchange(m_link);
+    if (!exchange.acquired()) {
+        setStatus(QString::fromUtf8(texts::kBusy));
+        return;
+    }
+    btSotpAllAlarm->setEnabled(false);
+    setStatus(QString::fromUtf8(alarmstop::kRunning));
+    struct Restore {
+        TForm1* form;
+        ~Restore() {
+            form->btSotpAllAlarm->setEnabled(true);
+            form->setStatus(QString());
+        }
+    } restore{this};
+    m_dialogs.message(alarmstop::message(alarmstop::sendAndAwait(exchange)));
 }

@@ -76,6 +76,7 @@ public:
     void btDetailsClick();
     void StatusBar1Click();
     void btAskVersionClick();
+    void btSotpAllAlarmClick();
     void FormCreate();
     void FormDestroy();
 

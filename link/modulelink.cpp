@@ -112,6 +112,9 @@ bool ModuleLink::ModuleLogin() {
 }
 
 void ModuleLink::CodeTimerTimer() {
+    // A window may start the keep-alive while another's exchange runs (the status window does
+    // when it closes); its "PWDOK" must not land inside that exchange.
+    if (m_exchangeActive) return;
     try {
         SendAuthorised(proto::kAuthLogin);
     } catch (const EComPort& e) {

@@ -50,6 +50,12 @@ enum Authorised : int {
 constexpr int kConfigFirstPage = 0;  // the parameter memory, one page a 256-byte block
 constexpr int kConfigPageCount = 8;
 constexpr int kVersionPage = 0xFFFF;  // firmware text and data version
+// The event memory: four pages F000..F003; the readers check the low byte of each number.
+constexpr int kEventFirstPage = 0xF000;
+constexpr int kEventPageCount = 4;
+// The zone and user names lie in the first three pages of the parameter memory.
+constexpr int kNameFirstPage = kConfigFirstPage;
+constexpr int kNamePageCount = 3;
 
 // The version page: the firmware text from byte 0 (up to a zero byte) and the data version's
 // digits from byte 32. The text may run 33 characters, so its last one is the first digit.

@@ -1,0 +1,37 @@
+#include "status/alarmstop.h"
+
+#include "link/exchange.h"
+#include "link/modulelink.h"
+#include "link/protocol.h"
+#include "link/texts.h"
+
+namespace alarmstop {
+
+Verdict sendAndAwait(ModuleExchange& exchange) {
+    ModuleLink& link = exchange.link();
+    link.clearFlags({Flag::PasswordOk, Flag::PasswordError});
+    link.SendAuthorised(proto::kAuthStopAlarm);
+    switch (link.wait(link.tickCounter(), proto::kAlarmStopTicks,
+                      {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost})) {
+        case Flag::PasswordOk:
+            return Verdict::Stopped;
+        case Flag::PasswordError:
+            return Verdict::WrongCode;
+        default:
+            return Verdict::NoAnswer;
+    }
+}
+
+QString message(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Stopped:
+            return QStringLiteral("Riasztási események leállítva!");
+        case Verdict::WrongCode:
+            return QString::fromUtf8(texts::kWrongCode);
+        case Verdict::NoAnswer:
+            break;
+    }
+    return QStringLiteral("A modul nem válaszol!");
+}
+
+}  // namespace alarmstop

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <array>
+
+#include "status/statusframe.h"
+
+class ModuleLink;
+class UserDialogs;
+class TFormEventlistShort;
+
+// The module's live state while the window is open: it polls twice a second and shows what
+// the receiver hands it. Also stops alarms, arms and disarms the partitions, and downloads the
+// names its zone captions show.
+class TFormStatus : public QDialog {
+    Q_OBJECT
+public:
+    TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistShort& eventList,
+                QWidget* parent = nullptr);
+
+    // Flips on every tick and picks the next poll; kept between openings.
+    qint32 PollToggle = 0;
+    // 0: polls run. 1: held. Above 1: counts down one a tick while the port is open.
+    qint32 PollPause = 0;
+    QTimer& StatusTimer() { return m_statusTimer; }
+
+    std::array<QLabel*, statusframe::kZones> PanelIN;  // PanelIN1..12
+    std::array<QLabel*, statusframe::kZones> lbINS;    // lbINS1..12
+    std::array<QLabel*, statusframe::kZones> lbINE;    // lbINE1..12
+    QLabel* PanelInputA;
+    QLabel* PanelInputB;
+    QLabel* lbINEA;
+    QLabel* lbINEB;
+    QLabel* lbPart1;
+    QLabel* lbPart2;
+    std::array<QLabel*, 3> lbREL;  // lbREL1..3
+    std::array<QLabel*, 2> lbOUT;  // lbOUT1, lbOUT2
+    QLabel* lbKezelo;
+    QLabel* lbFix;
+    QLabel* lbAkku;
+    QLabel* lbAC;
+    QLabel* lbGSMpowVal;
+    QProgressBar* pbTerero;
+    QLabel* lbTempVal;
+    QTableWidget* acgEvSh;
+    QPlainTextEdit* Memo1;
+    QPushButton* btClearMsg;
+    QPushButton* btLoadZoneNames;
+    QPushButton* btSotpAllAlarm;
+    QPushButton* btP1OFF;
+    QPushButton* btP2OFF;
+    QPushButton* btP1ON;
+    QPushButton* btP2ON;
+    QPushButton* btClose;
+    QStatusBar* StatusBar1;
+
+    void StatusTimerTimer();
+    void FormShow();
+    void btCloseClick() { close(); }
+    void btClearMsgClick() { Memo1->clear(); }
+    void btLoadZoneNamesClick();
+    void btSotpAllAlarmClick();
+    void btP1OFFClick();
+    void btP2OFFClick();
+    void btP1ONClick();
+    void btP2ONClick();
+
+    // The receiver's hand-overs, whether or not the window is shown.
+    void ShowStatusFrame(const QByteArray& line);
+    void ShowEventLine(const QByteArray& line);
+    void ShowModuleMessage(const QByteArray& line);
+
+    // Text of a cell of the event grid; row 0 is the header row.
+    QString cell(int row, int column) const;
+    static TextColour textColour(const QLabel* label);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // How a hold of the polls ended.
+    enum class Hold {
+        Held,          // counted down: the line is ours
+        Lost,          // the port closed (or nothing counts any more): as if no answer came
+        WindowClosed,  // the user closed the window: the operation is dropped
+    };
+    // Sets PollPause and waits until it has counted down to 1.
+    Hold holdPolling(int pause);
+    void refreshCaptions();
+    void sendPartitionCommand(int code);
+    void buildControls();
+
+    ModuleLink& m_link;
+    UserDialogs& m_dialogs;
+    TFormEventlistShort& m_eventList;
+    QTimer m_statusTimer;
+    bool m_pollErrorShown = false;
+};
