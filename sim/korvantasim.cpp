@@ -21,6 +21,7 @@
 #include "link/hex.h"
 #include "link/portnames.h"
 #include "params/layout.h"
+#include "status/statusframe.h"
 
 namespace {
 constexpr int kHighestPort = 96;
@@ -56,18 +57,46 @@ QByteArray randomBytes(QRandomGenerator& random, int minSize, int maxSize) {
 
 bool isPageCommand(Kind kind) { return kind == Kind::PageRead || kind == Kind::PageWrite; }
 
-bool hasPage(int page) {
-    return (page >= proto::kConfigFirstPage && page < proto::kConfigPageCount) ||
-           page == proto::kVersionPage;
+bool isEventPage(int page) {
+    return page >= proto::kEventFirstPage && page < proto::kEventFirstPage + proto::kEventPageCount;
 }
 
+// The event page that holds the number of the newest slot.
+constexpr int kNewestSlotPage =
+    proto::kEventFirstPage + eventring::kNewestSlotOffset / frame::kDataSize;
+constexpr quint8 kNewestTooHigh = 0xFF;  // what an erased or corrupted byte reads
+
+bool hasPage(int page) {
+    return (page >= proto::kConfigFirstPage && page < proto::kConfigPageCount) ||
+           page == proto::kVersionPage || isEventPage(page);
+}
+
+bool isPoll(Kind kind) { return kind == Kind::PollStatus || kind == Kind::PollEvents; }
+
+// The commands that carry the installer code, by the command number the PC sends them with.
+struct AuthorisedKind {
+    int code;
+    Kind kind;
+};
+constexpr AuthorisedKind kAuthorisedKinds[] = {
+    {proto::kAuthPollStatus, Kind::PollStatus},      {proto::kAuthPollEvents, Kind::PollEvents},
+    {proto::kAuthStopAlarm, Kind::AlarmStop},        {proto::kAuthPartition1Off, Kind::Partition},
+    {proto::kAuthPartition2Off, Kind::Partition},    {proto::kAuthPartition1On, Kind::Partition},
+    {proto::kAuthPartition2On, Kind::Partition},
+};
+
+// The word of an authorised command, "RPWS" for "RPWS" + code string.
+QByteArray commandWord(int code) { return authorisedCommand(code, QString()).left(4); }
+
 // The words of the command line, in the order of the enumerations.
-constexpr const char* kModeNames[] = {"no-answer",     "pwderr",     "damage",
-                                      "wrong-page",    "late",       "garbage",
-                                      "garbage-burst", "wrong-kind", "port-lost"};
-static_assert(std::size(kModeNames) == size_t(Mode::PortLost) + 1, "a word for every mode");
-constexpr const char* kCommandNames[] = {"login",    "read",  "write-start", "write",
-                                         "activate", "other", "any"};
+constexpr const char* kModeNames[] = {
+    "no-answer",  "pwderr",       "damage",      "wrong-page", "late",      "garbage",
+    "garbage-burst", "wrong-kind", "port-lost", "wrong-length", "wrong-comma", "bad-digits",
+    "newest-high"};
+static_assert(std::size(kModeNames) == size_t(Mode::NewestHigh) + 1, "a word for every mode");
+constexpr const char* kCommandNames[] = {"login",       "read",        "write-start", "write",
+                                         "activate",    "poll-status", "poll-events", "alarm-stop",
+                                         "partition",   "other",       "any"};
 static_assert(std::size(kCommandNames) == size_t(Kind::Any) + 1, "a word for every kind");
 
 template <size_t N>
@@ -96,6 +125,8 @@ Kind classify(const QByteArray& line, int* page) {
     }
     if (line == proto::kWriteFrame) return Kind::WriteStart;
     if (line == proto::kActivate) return Kind::Activate;
+    for (const AuthorisedKind& a : kAuthorisedKinds)
+        if (line.startsWith(commandWord(a.code)) && line.size() == login.size()) return a.kind;
     return Kind::Other;
 }
 
@@ -143,6 +174,7 @@ const char* const kContactId[FlashAddr::EventCount] = {
 }  // namespace
 
 KorvantaSim::KorvantaSim(QObject* parent) : QObject(parent), m_memory(factoryMemory()) {
+    connect(&m_liveTimer, &QTimer::timeout, this, &KorvantaSim::liveStep);
     m_switchIds.fill(-1);
     m_clock.start();
     m_inboundTimer.setSingleShot(true);
@@ -428,9 +460,21 @@ void KorvantaSim::scheduleInbound() {
 }
 
 bool KorvantaSim::applies(FaultMode mode, CommandKind kind) {
-    if (mode == FaultMode::DamagedFrame || mode == FaultMode::WrongPage)
-        return kind == CommandKind::PageRead || kind == CommandKind::Any;
-    return true;
+    const bool any = kind == CommandKind::Any;
+    switch (mode) {
+        case FaultMode::DamagedFrame:
+        case FaultMode::WrongPage:
+        case FaultMode::NewestHigh:
+            return kind == CommandKind::PageRead || any;
+        case FaultMode::WrongLength:
+            return isPoll(kind) || any;
+        case FaultMode::WrongComma:
+            return kind == CommandKind::PollStatus || any;
+        case FaultMode::BadDigits:
+            return kind == CommandKind::PollEvents || any;
+        default:
+            return true;
+    }
 }
 
 int KorvantaSim::addFault(const Fault& fault) {
@@ -543,7 +587,7 @@ std::optional<KorvantaSim::Fault> KorvantaSim::parseFault(const QString& text, Q
         return fail(QStringLiteral("no command '%1' (%2)").arg(parts[1], wordList(kCommandNames)));
     f.command = CommandKind(command);
     if (!applies(f.mode, f.command))
-        return fail(QStringLiteral("%1 answers only reads").arg(modeText));
+        return fail(QStringLiteral("%1 does not answer %2").arg(modeText, parts[1]));
 
     if (parts.size() >= 3) {
         const std::optional<int> page = numberField(parts[2], proto::kVersionPage);
@@ -571,6 +615,7 @@ KorvantaSim::ArmedFault* KorvantaSim::faultFor(CommandKind kind, int page, bool 
         // A frame, good or damaged, is only sent of a page the module has.
         if ((f.mode == FaultMode::DamagedFrame || f.mode == FaultMode::WrongPage) && !hasPage(page))
             continue;
+        if (f.mode == FaultMode::NewestHigh && page != kNewestSlotPage) continue;
         if (f.count != kAlways && a.fired >= f.count) continue;
         return &a;
     }
@@ -608,6 +653,12 @@ void KorvantaSim::carryOut(CommandKind kind, int page, const QByteArray& line) {
             return;
         case CommandKind::PageWrite:
             handleFrame(line);
+            return;
+        case CommandKind::PollStatus:
+        case CommandKind::PollEvents:
+        case CommandKind::AlarmStop:
+        case CommandKind::Partition:
+            carryOutAuthorised(kind, line);
             return;
         case CommandKind::Other:
         case CommandKind::Any:
@@ -669,7 +720,80 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
         case FaultMode::PortLost:
             losePort();
             return;
+        case FaultMode::WrongLength:
+            if (kind == CommandKind::PollEvents) {
+                const QByteArray line = m_state.eventLine();
+                answer(line.left(line.size() / 2));
+            } else {
+                QByteArray f = statusFrame();
+                answer(f.insert(f.size() - 1, '0'));
+            }
+            return;
+        case FaultMode::WrongComma: {
+            QByteArray f = statusFrame();
+            f[statusframe::kCommas[1]] = ';';
+            answer(f);
+            return;
+        }
+        case FaultMode::BadDigits:
+            answer(m_state.eventLine().toLower().replace("at_{", proto::kEventLine));
+            return;
+        case FaultMode::NewestHigh: {
+            QByteArray data = pageData(page);
+            data[eventring::kNewestSlotOffset % frame::kDataSize] = char(kNewestTooHigh);
+            answer(proto::kReadFrame + frame::toHex(frame::build(data, std::uint16_t(page), order)));
+            return;
+        }
     }
+}
+
+void KorvantaSim::carryOutAuthorised(CommandKind kind, const QByteArray& line) {
+    // These carry the code themselves; the module checks it whether or not a login came.
+    if (line.mid(4) != codeString(m_code)) {
+        answer(proto::kPasswordError);
+        return;
+    }
+    switch (kind) {
+        case CommandKind::PollStatus:
+            answer(statusFrame());
+            return;
+        case CommandKind::PollEvents:
+            answer(m_state.eventLine());
+            return;
+        case CommandKind::AlarmStop:
+            m_state.stopAlarms();
+            answer(proto::kPasswordOk);
+            return;
+        default:
+            break;
+    }
+    const QByteArray word = line.left(4);
+    const std::pair<int, std::pair<int, bool>> partitions[] = {
+        {proto::kAuthPartition1On, {1, true}},
+        {proto::kAuthPartition2On, {2, true}},
+        {proto::kAuthPartition1Off, {1, false}},
+        {proto::kAuthPartition2Off, {2, false}},
+    };
+    for (const auto& [code, change] : partitions)
+        if (word == commandWord(code)) m_state.setPartition(change.first, change.second);
+    answer(proto::kPasswordOk);
+}
+
+QByteArray KorvantaSim::statusFrame() const {
+    ModuleState::WiringModes wiring{};
+    for (int z = 0; z < ModuleState::kZones; ++z)
+        wiring[size_t(z)] = quint8(m_memory.at(FlashAddr::ZoneRecords + z * FlashAddr::ZoneRecordSize +
+                                               FlashAddr::ZoneWiring));
+    return m_state.statusFrame(m_statusVersion, wiring);
+}
+
+void KorvantaSim::setLiveIntervalMs(int ms) {
+    m_liveTimer.stop();
+    if (ms > 0) m_liveTimer.start(ms);
+}
+
+void KorvantaSim::liveStep() {
+    if (const std::optional<QByteArray> message = m_state.step()) sendLine(*message);
 }
 
 void KorvantaSim::losePort() {
@@ -693,6 +817,8 @@ QByteArray KorvantaSim::pageData(int page) const {
     if (page == proto::kVersionPage) return versionPage();
     if (page >= proto::kConfigFirstPage && page < kBlockCount)
         return m_memory.mid(kBlockSize * page, kBlockSize);
+    if (isEventPage(page))
+        return m_state.eventMemory().mid(kBlockSize * (page - proto::kEventFirstPage), kBlockSize);
     return QByteArray(kBlockSize, '\0');
 }
 

@@ -18,6 +18,7 @@
 #include "link/pageframe.h"
 #include "link/protocol.h"
 #include "params/flashaddr.h"
+#include "sim/modulestate.h"
 
 // Plays the GSM-Korvanta module on a pseudo-terminal. The PC side opens the pty's slave,
 // which is linked as a COM name in the ports folder. Runs on the thread that creates it,
@@ -32,6 +33,10 @@ public:
         WriteStart,  // "WRFL": the next line is a page frame
         PageWrite,   // the line after "WRFL", unless it is one of the commands above
         Activate,    // "WRACT"
+        PollStatus,  // "RPWS" + code string: a status frame
+        PollEvents,  // "RPWE" + code string: the last eight events
+        AlarmStop,   // "RSTP" + code string
+        Partition,   // "PT1A", "PT2A", "PT1D", "PT2D" + code string
         Other,       // any other command: further authorised commands, unknown lines
         Any,         // every kind above (in a fault: whichever the mode applies to)
     };
@@ -51,6 +56,10 @@ public:
         WrongKind,      // a valid answer of another kind: "WROK", or to a written frame
                         // a valid frame of the next page
         PortLost,       // the module's side of the line closes and its COM link goes
+        WrongLength,    // (polls) a status frame one character long, an event line cut short
+        WrongComma,     // (status polls) a status frame with a field separator that is no comma
+        BadDigits,      // (event polls) the event line's digits in lower case
+        NewestHigh,     // (reads of the event page with the newest-slot byte) that byte 255
     };
 
     static constexpr int kAnyPage = -1;
@@ -151,6 +160,20 @@ public:
     int activationCount() const { return m_activations; }
     bool sessionOpen() const { return m_session; }
 
+    // What the module is doing, and its event memory (pages F000..F003).
+    ModuleState& state() { return m_state; }
+    const ModuleState& state() const { return m_state; }
+    // The status frame version "RPWS" is answered with, 1..4 (default 4).
+    void setStatusVersion(int version) { m_statusVersion = version; }
+    int statusVersion() const { return m_statusVersion; }
+    // The status frame the module would send now.
+    QByteArray statusFrame() const;
+    // How often the module's state takes a step of life (a zone opening and closing, the
+    // battery drifting, a message now and then); 0 keeps it still, as it is when created.
+    void setLiveIntervalMs(int ms);
+    // One step of life at once.
+    void liveStep();
+
     // Bytes move at 19200 baud, 8N1, in both directions, without blocking the thread.
     void setPace(bool on);
     bool pace() const { return m_pace; }
@@ -198,6 +221,7 @@ private:
     ArmedFault* faultFor(CommandKind kind, int page, bool late);
     void handleFrame(const QByteArray& digits);
     void readPage(int page);
+    void carryOutAuthorised(CommandKind kind, const QByteArray& line);
     QByteArray pageData(int page) const;
     void activate();
     QByteArray versionPage() const;
@@ -227,6 +251,9 @@ private:
     std::array<int, kCommandKindCount> m_commandCounts{};
 
     QByteArray m_memory;
+    ModuleState m_state;
+    int m_statusVersion = 4;
+    QTimer m_liveTimer;
     std::array<QByteArray, kBlockCount> m_pending;
     QString m_memoryFile;
     QByteArray m_firmwareText = QByteArrayLiteral("GSM-Korvanta 4.07");

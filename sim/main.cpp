@@ -90,22 +90,38 @@ int main(int argc, char** argv) {
         QStringLiteral(
             "Fault on the first COUNT commands (default every one) of a kind, for reads and "
             "written frames only of PAGE (* any); repeatable. MODE: no-answer, pwderr, damage, "
-            "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost. "
-            "COMMAND: login, read, write-start, write, activate, other, any."),
+            "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost, "
+            "wrong-length, wrong-comma, bad-digits, newest-high. COMMAND: login, read, "
+            "write-start, write, activate, poll-status, poll-events, alarm-stop, partition, "
+            "other, any."),
         QStringLiteral("MODE:COMMAND[:PAGE][:COUNT]"));
+    const QCommandLineOption statusVersionOpt(
+        QStringLiteral("status-version"),
+        QStringLiteral("Version of the status frame answered to RPWS, 1 to 4."),
+        QStringLiteral("N"), QStringLiteral("4"));
+    const QCommandLineOption liveOpt(
+        QStringLiteral("live-ms"),
+        QStringLiteral("Interval of the module's life (a zone opening and closing, the battery "
+                       "drifting, messages); 0 keeps it still."),
+        QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption helpOpt = parser.addHelpOption();
     parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
                        noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
-                       paceOpt, faultOpt});
+                       paceOpt, faultOpt, statusVersionOpt, liveOpt});
     if (!parser.parse(app.arguments())) return fail(parser.errorText(), kBadUsage);
     if (parser.isSet(helpOpt)) parser.showHelp(0);
 
-    int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0;
+    int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0, liveMs = 0;
     if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
         !intOption(parser, damageOpt, -1, &damagedPage) ||
         !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
-        !intOption(parser, delayOpt, 0, &delayMs))
-        return fail(QStringLiteral("page numbers and delays are whole numbers from 0"), kBadUsage);
+        !intOption(parser, delayOpt, 0, &delayMs) || !intOption(parser, liveOpt, 1000, &liveMs))
+        return fail(QStringLiteral("page numbers and intervals are whole numbers from 0"),
+                    kBadUsage);
+    int statusVersion = 0;
+    if (!intOption(parser, statusVersionOpt, 4, &statusVersion) || statusVersion < 1 ||
+        statusVersion > 4)
+        return fail(QStringLiteral("--status-version is 1, 2, 3 or 4"), kBadUsage);
     QList<KorvantaSim::Fault> faults;
     for (const QString& text : parser.values(faultOpt)) {
         QString why;
@@ -128,6 +144,8 @@ int main(int argc, char** argv) {
     sim.setAnswerDelayMs(delayMs);
     for (const KorvantaSim::Fault& fault : faults) sim.addFault(fault);
     sim.setPace(parser.isSet(paceOpt));
+    sim.setStatusVersion(statusVersion);
+    sim.setLiveIntervalMs(liveMs);
 
     // The memory a module with this installer code would leave the factory with, unless a
     // file carries one over from an earlier run.
