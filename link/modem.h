@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class ModuleLink;
+
+// A phone link: a modem on the port dials the module, and hangs up again. Both use the link's
+// send operations, receiver flags and delay counter; hang-up may run inside a dial's wait and
+// ends it through the abort flag.
+namespace modem {
+
+// Ticks of the waits (one tick is Timings::tickMs).
+constexpr int kProbes = 7;
+constexpr int kProbeTicks = 20;
+constexpr int kConnectTicks = 200;
+constexpr int kHangUpTries = 3;
+constexpr int kHangUpTicks = 15;
+constexpr int kEscapeGuardTicks = 20;  // the modem hears "+++" only after silence on both sides
+constexpr int kAfterEscapeTries = 7;
+constexpr int kAfterEscapeTicks = 6;
+constexpr int kFinalHangUpTicks = 20;
+
+constexpr const char* kNoCode =
+    "Tárcsázás előtt adja meg a hívandó Korvanta modul TELEPÍTŐI AZONOSÍTÓJÁT.";
+constexpr const char* kNoNumber =
+    "Tárcsázás előtt adja meg a hívandó Korvanta modul TELEFONSZÁMÁT.";
+constexpr const char* kDialling = "Tárcsázás...";
+constexpr const char* kNoConnection = "Nincs kapcsolat!";
+constexpr const char* kHangingUp = "Vonal bontás...";
+constexpr const char* kHungUp = " Vonal bontva.";
+
+// Dials `number` after the checks of the installer code and the number; `tell` shows a
+// message box text. The keep-alive is off while the dial waits and on again at its end. True
+// when the modem reported a connection.
+bool dial(ModuleLink& link, const QString& number, const std::function<void(const QString&)>& tell);
+
+// Hangs up, with the escape sequence if the modem does not answer: it is on line then and
+// passes every command through to the module.
+void hangUp(ModuleLink& link);
+
+}  // namespace modem
