@@ -70,7 +70,9 @@ void fillEventRow(QTableWidget* grid, int row, const EventRow& record) {
 }
 
 int eventGridWidth(const QTableWidget* grid) {
-    int width = 2 * grid->frameWidth() + grid->verticalScrollBar()->sizeHint().width();
+    int width = 2 * grid->frameWidth();
+    if (grid->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+        width += grid->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < grid->columnCount(); ++c) width += grid->columnWidth(c);
     return width;
 }

@@ -70,7 +70,7 @@ TFormEventlistShort::TFormEventlistShort(ModuleLink& link, UserDialogs& dialogs,
 
     const int width = eventGridWidth(acgEvSh);
     acgEvSh->setMinimumWidth(width);
-    resize(width + 12, 560);
+    resize(width + 12, 680);
     FormCreate();
 }
 

@@ -125,10 +125,12 @@ ModuleState::ModuleState(const QDateTime& now, quint32 seed)
         add(at(evening / 60, evening % 60), kArm1, user);
         add(at(evening / 60, evening % 60), kArm1 + 1, user);
         if (d % 5 == 2) {
-            // A night alarm: stopped before every notification went out.
+            // An alarm in the night after the arming, stopped before every notification went
+            // out.
             const int zone = 1 + d % kZones;
-            add(at(2, 14), kZoneAlarm + 2 * (zone - 1), zone, kCallAndSms1, kStopped);
-            add(at(2, 16), kZoneRestore + 2 * (zone - 1), zone);
+            const QDateTime night(day.addDays(1), QTime(2, 14));
+            add(night, kZoneAlarm + 2 * (zone - 1), zone, kCallAndSms1, kStopped);
+            add(night.addSecs(120), kZoneRestore + 2 * (zone - 1), zone);
         }
     }
     // The ring keeps the newest; the last slot written is the newest.
