@@ -48,9 +48,22 @@ int finish(int code) {
     return code;
 }
 
-int usage() {
-    print(stderr, QStringLiteral("usage: telvora-cli show FILE.KD2\n"
-                                 "       telvora-cli diff A.KD2 B.KD2\n"));
+const char* const kHelp =
+    "usage: telvora-cli COMMAND ARGUMENTS\n"
+    "\n"
+    "Reads configuration data files (.KD2, 2048 bytes) without a module or a display.\n"
+    "\n"
+    "commands:\n"
+    "  show FILE.KD2          every parameter, one line each: key = value\n"
+    "  diff OLD.KD2 NEW.KD2   only what differs: key: <old> -> <new>\n"
+    "                         (exit code 0: nothing differs, 1: something does)\n"
+    "  --help, -h             this text\n"
+    "\n"
+    "Exit code 2 with a one-line reason on standard error for any error.\n";
+
+// One line, as every error of this program.
+int wrongUse(const QString& why) {
+    print(stderr, QStringLiteral("telvora-cli: %1 (see telvora-cli --help)\n").arg(why));
     return kError;
 }
 
@@ -59,6 +72,10 @@ int usage() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
+        print(stdout, QString::fromUtf8(kHelp));
+        return finish(kSame);
+    }
     if (args.size() == 2 && args[0] == QLatin1String("show")) {
         QByteArray image;
         if (!load(args[1], image)) return kError;
@@ -75,5 +92,10 @@ int main(int argc, char** argv) {
                               d.after + QLatin1Char('\n'));
         return finish(diffs.isEmpty() ? kSame : kDifferent);
     }
-    return usage();
+    if (args.isEmpty()) return wrongUse(QStringLiteral("no command"));
+    if (args[0] == QLatin1String("show") || args[0] == QLatin1String("diff"))
+        return wrongUse(QStringLiteral("wrong number of files for %1").arg(args[0]));
+    if (args[0].startsWith(QLatin1Char('-')))
+        return wrongUse(QStringLiteral("unknown option %1").arg(args[0]));
+    return wrongUse(QStringLiteral("unknown command %1").arg(args[0]));
 }

@@ -127,8 +127,11 @@ private slots:
             << QStringList{"diff", good, shortFile}
             << "Read beyond end of file (2047 bytes; a data file holds 2048)";
         QTest::newRow("missing second file") << QStringList{"diff", good, missing} << "missing.KD2";
-        QTest::newRow("no command") << QStringList{} << "usage:";
-        QTest::newRow("unknown command") << QStringList{"merge", good, good} << "usage:";
+        QTest::newRow("no command") << QStringList{} << "telvora-cli: no command";
+        QTest::newRow("unknown command")
+            << QStringList{"merge", good, good} << "telvora-cli: unknown command merge";
+        QTest::newRow("unknown option") << QStringList{"--verbose"} << "unknown option --verbose";
+        QTest::newRow("show without its file") << QStringList{"show"} << "wrong number of files";
         // A FIFO would block the program until something writes into it.
         const QString fifo = m_dir.filePath("pipe.KD2");
         if (!QFile::exists(fifo)) ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
@@ -141,7 +144,16 @@ private slots:
         const Run r = run(args);
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        // One line, whatever went wrong.
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
         QVERIFY(r.out.isEmpty());
+    }
+
+    void help() {
+        const Run r = run({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        for (const char* command : {"show FILE.KD2", "diff OLD.KD2 NEW.KD2", "--help"})
+            QVERIFY2(r.out.join('\n').contains(QLatin1String(command)), command);
     }
 
     void lostOutputIsAnError_data() {
