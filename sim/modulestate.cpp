@@ -98,9 +98,7 @@ ModuleState::ModuleState(const QDateTime& now, quint32 seed)
         const QDate day = today.addDays(-d);
         auto at = [&](int h, int m) { return QDateTime(day, QTime(h, m)); };
         auto add = [&](const QDateTime& when, int type, int n, quint8 marks = 0, quint8 flags = 0) {
-            if (when >= now) return;
-            history.append({when, record(type, n, when, marks, flags)});
-            if (type >= kArm1 && type <= kDisarm1 + 1) m_armed[size_t((type - kArm1) % 2)] = type < kDisarm1;
+            if (when < now) history.append({when, record(type, n, when, marks, flags)});
         };
         const int morning = 7 * 60 + 10 + int(m_random.bounded(40));
         add(at(morning / 60, morning % 60), kDisarm1, user);
@@ -133,9 +131,13 @@ ModuleState::ModuleState(const QDateTime& now, quint32 seed)
             add(night.addSecs(120), kZoneRestore + 2 * (zone - 1), zone);
         }
     }
+    std::stable_sort(history.begin(), history.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     // The ring keeps the newest; the last slot written is the newest.
     int slot = 0;
     for (const auto& [when, r] : history) {
+        const int type = r.bytes[0];
+        if (type >= kArm1 && type <= kDisarm1 + 1) m_armed[size_t((type - kArm1) % 2)] = type < kDisarm1;
         std::copy(r.bytes.begin(), r.bytes.end(), m_events.begin() + slot * kRecordSize);
         m_events[kNewestSlotOffset] = char(slot);
         slot = (slot + 1) % kSlots;

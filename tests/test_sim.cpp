@@ -19,6 +19,7 @@
 #include "params/flashaddr.h"
 #include "params/layout.h"
 #include "sim/korvantasim.h"
+#include "status/statusframe.h"
 
 using Fault = KorvantaSim::Fault;
 using Mode = KorvantaSim::FaultMode;
@@ -465,11 +466,20 @@ private slots:
         Fault burst = fault(Mode::GarbageBurst, Kind::PageWrite, -1, 1);
         burst.seed = 9;
         ok("garbage-burst=9:write:*:1", burst);
+        ok("no-answer:poll-status", fault(Mode::NoAnswer, Kind::PollStatus));
+        ok("wrong-length:poll-events:*:2", fault(Mode::WrongLength, Kind::PollEvents, -1, 2));
+        ok("wrong-comma:poll-status", fault(Mode::WrongComma, Kind::PollStatus));
+        ok("bad-digits:poll-events", fault(Mode::BadDigits, Kind::PollEvents));
+        ok("newest-high:read", fault(Mode::NewestHigh, Kind::PageRead));
+        ok("pwderr:alarm-stop", fault(Mode::PasswordError, Kind::AlarmStop));
+        ok("no-answer:partition:*:1", fault(Mode::NoAnswer, Kind::Partition, -1, 1));
         for (const char* text :
              {"", "garbage", "garbage:read:3:2:1", "bogus:read", "garbage:bogus", "damage:login",
               "wrong-page:write", "late:any", "late=0:any", "pwderr=3:any", "garbage=x:any",
               "no-answer:login:3", "no-answer:read:-1", "no-answer:read:65536", "no-answer:read:+3",
-              "no-answer:read:3:0", "NO-ANSWER:read"})
+              "no-answer:read:3:0", "NO-ANSWER:read", "wrong-comma:poll-events",
+              "bad-digits:poll-status", "wrong-length:read", "newest-high:poll-status",
+              "no-answer:poll-status:3"})
             QTest::newRow(text) << text << false << Fault{};
     }
     void parseFault() {
@@ -484,6 +494,199 @@ private slots:
             return std::make_tuple(f.mode, f.command, f.page, f.count, f.delayMs, f.seed);
         };
         QVERIFY(!f || fields(*f) == fields(expected));
+    }
+
+    // The status polls: a frame of the chosen version, the last eight events, and a refusal
+    // of a wrong code.
+    void polls_data() {
+        QTest::addColumn<int>("version");
+        for (int v = 1; v <= 4; ++v) QTest::addRow("version %d", v) << v;
+    }
+    void polls() {
+        QFETCH(int, version);
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setStatusVersion(version);
+        const QByteArray frame = b.send("RPWS" + codeString(QStringLiteral("1234"))).trimmed();
+        const std::optional<StatusView> v = decodeStatusFrame(frame);
+        QVERIFY2(v, frame.constData());
+        QCOMPARE(v->version, version);
+        QCOMPARE(v->alarm[0].text, QStringLiteral("Alaphelyzet"));  // zone 1 at rest
+        QCOMPARE(b.send("RPWS000000"), QByteArray("PWDERR\r\n"));
+        const QByteArray events = b.send("RPWE" + codeString(QStringLiteral("1234"))).trimmed();
+        QCOMPARE(events.size(), 4 + 8 * 16);
+        QVERIFY(events.startsWith("AT_{"));
+        // The newest record first, as the event memory holds it.
+        const QByteArray memory = b.sim.state().eventMemory();
+        const int newest = quint8(memory[768]);
+        QCOMPARE(QByteArray::fromHex(events.mid(4, 16)), memory.mid(8 * newest, 8));
+        QCOMPARE(b.sim.commandCount(Kind::PollStatus), 2);
+        QCOMPARE(b.sim.commandCount(Kind::PollEvents), 1);
+    }
+
+    void partitionsAndAlarmStop() {
+        Bench b;
+        QVERIFY(b.open());
+        const QByteArray code = codeString(QStringLiteral("1234"));
+        ModuleState& state = b.sim.state();
+        state.setPartition(1, false);
+        state.setPartition(2, false);
+        QCOMPARE(b.send("PT1A" + code), QByteArray("PWDOK\r\n"));
+        QVERIFY(state.partitionArmed(1) && !state.partitionArmed(2));
+        const QByteArray memory = state.eventMemory();
+        const int newest = quint8(memory[768]);
+        QCOMPARE(quint8(memory[8 * newest]), quint8(27));  // armed, partition 1
+        QCOMPARE(quint8(memory[8 * newest + 1]) & 0x0F, 13);  // by the installer
+        b.send("PT2A" + code);
+        QVERIFY(state.partitionArmed(2));
+        state.setZoneOpen(4, true);
+        QVERIFY(state.alarmActive());
+        const std::optional<StatusView> during =
+            decodeStatusFrame(b.send("RPWS" + code).trimmed());
+        QCOMPARE(during->alarm[3].text, QStringLiteral("Riasztás"));
+        QCOMPARE(during->output[0].text, QStringLiteral("12 V"));  // the siren
+        QCOMPARE(during->partition[1].text, QStringLiteral("Élesítve"));
+        QCOMPARE(b.send("RSTP" + code), QByteArray("PWDOK\r\n"));
+        QVERIFY(!state.alarmActive());
+        // The alarm's notifications that were still to go out are marked stopped.
+        const QByteArray after = state.eventMemory();
+        const int alarmSlot = quint8(after[768]);
+        QCOMPARE(quint8(after[8 * alarmSlot]), quint8(7));  // IN4 alarm
+        QVERIFY(after[8 * alarmSlot + 7] & 0x02);
+        QCOMPARE(b.send("PT1D000000"), QByteArray("PWDERR\r\n"));
+        QVERIFY(state.partitionArmed(1));
+        b.send("PT1D" + code);
+        b.send("PT2D" + code);
+        QVERIFY(!state.partitionArmed(1) && !state.partitionArmed(2));
+        QCOMPARE(b.sim.commandCount(Kind::Partition), 5);
+        QCOMPARE(b.sim.commandCount(Kind::AlarmStop), 1);
+    }
+
+    void eventPages() {
+        Bench b;
+        QVERIFY(b.open());
+        QCOMPARE(b.send(kLogin), QByteArray("PWDOK\r\n"));
+        QByteArray pages;
+        for (int p = 0; p < 4; ++p) {
+            const QByteArray got = b.send("RDFLF00" + QByteArray::number(p)).trimmed();
+            frame::Frame f{};
+            QCOMPARE(frame::decodeHex(got.mid(4), f, frame::ChecksumOrder::ModuleLittleEndian),
+                     frame::DecodeResult::Ok);
+            QCOMPARE(int(frame::pageNumber(f)), 0xF000 + p);
+            pages += frame::data(f);
+        }
+        QCOMPARE(pages, b.sim.state().eventMemory());
+        QCOMPARE(b.send("RDFLF004"), QByteArray());  // no such page
+    }
+
+    void historyHasWrapped() {
+        // Weeks of use: every slot holds an event, and the slot after the newest is the oldest.
+        const QDateTime now(QDate(2024, 3, 15), QTime(16, 0));
+        const ModuleState state(now);
+        const QByteArray memory = state.eventMemory();
+        const int newest = quint8(memory[768]);
+        QVERIFY(newest < 96);
+        // Month, day, hour and minute as one number that grows with time; -1 for no event.
+        auto when = [&](int slot) {
+            const QByteArray r = memory.mid(8 * slot, 8);
+            if (quint8(r[0]) < 1 || quint8(r[0]) > 47) return -1;
+            return (quint8(r[1]) >> 4) * 1000000 + quint8(r[2]) * 10000 + quint8(r[3]) * 100 +
+                   quint8(r[4]);
+        };
+        for (int i = 0; i < 95; ++i) {
+            const int slot = (newest + 1 + i) % 96;
+            QVERIFY(when(slot) > 0);
+            QVERIFY2(when(slot) <= when((slot + 1) % 96), qPrintable(QString::number(slot)));
+        }
+        QVERIFY(when(newest) <= 3151600);
+    }
+
+    void liveSteps() {
+        // A door opens and closes, the battery drifts within its band, and now and then the
+        // module says something unprompted.
+        ModuleState state(QDateTime(QDate(2024, 3, 15), QTime(9, 0)));
+        int messages = 0, changes = 0;
+        bool open = state.zoneOpen(5);
+        for (int i = 0; i < 30; ++i) {
+            if (const std::optional<QByteArray> m = state.step()) {
+                QVERIFY(m->startsWith("AT_/"));
+                ++messages;
+            }
+            changes += state.zoneOpen(5) != open;
+            open = state.zoneOpen(5);
+            QVERIFY(state.batteryTenths() >= 128 && state.batteryTenths() <= 136);
+            QVERIFY(state.gsmLevel() >= 0 && state.gsmLevel() <= 31);
+        }
+        QCOMPARE(messages, 2);
+        QCOMPARE(changes, 5);
+    }
+
+    void liveTimer() {
+        KorvantaSim sim;
+        QSignalSpy spy(&sim, &KorvantaSim::lineReceived);
+        const int before = sim.state().batteryTenths() + 1000 * sim.state().gsmLevel();
+        sim.setLiveIntervalMs(1);
+        QVERIFY(waitUntil([&] {
+            return sim.state().batteryTenths() + 1000 * sim.state().gsmLevel() != before;
+        }));
+        sim.setLiveIntervalMs(0);
+    }
+
+    void pollFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("poll");
+        QTest::addColumn<QString>("check");
+        QTest::newRow("status frame a character long") << "wrong-length:poll-status"
+                                                       << QByteArray("RPWS") << "rejected";
+        QTest::newRow("status frame without its comma") << "wrong-comma:poll-status"
+                                                        << QByteArray("RPWS") << "rejected";
+        QTest::newRow("no status frame") << "no-answer:poll-status" << QByteArray("RPWS")
+                                         << "nothing";
+        QTest::newRow("event line cut short") << "wrong-length:poll-events" << QByteArray("RPWE")
+                                              << "short";
+        QTest::newRow("event line in lower case") << "bad-digits:poll-events"
+                                                  << QByteArray("RPWE") << "lower";
+        QTest::newRow("no event line") << "no-answer:poll-events" << QByteArray("RPWE")
+                                       << "nothing";
+    }
+    void pollFaults() {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, poll);
+        QFETCH(QString, check);
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.addFault(*KorvantaSim::parseFault(fault));
+        const QByteArray got = b.send(poll + codeString(QStringLiteral("1234"))).trimmed();
+        if (check == QLatin1String("nothing")) {
+            QCOMPARE(got, QByteArray());
+        } else if (check == QLatin1String("rejected")) {
+            QVERIFY(got.startsWith("AT_["));
+            QVERIFY(!decodeStatusFrame(got));
+        } else if (check == QLatin1String("short")) {
+            QVERIFY(got.startsWith("AT_{") && got.size() < 132);
+        } else {
+            QVERIFY(got.startsWith("AT_{"));
+            QCOMPARE(got.mid(4), got.mid(4).toLower());
+            QVERIFY(got.mid(4) != got.mid(4).toUpper());
+        }
+    }
+
+    void newestSlotByteTooHigh() {
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.addFault(*KorvantaSim::parseFault(QStringLiteral("newest-high:read")));
+        QCOMPARE(b.send(kLogin), QByteArray("PWDOK\r\n"));
+        frame::Frame f{};
+        // Only the page holding the byte is touched.
+        QCOMPARE(frame::decodeHex(b.send("RDFLF002").trimmed().mid(4), f,
+                                  frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::Ok);
+        QCOMPARE(frame::data(f), b.sim.state().eventMemory().mid(512, 256));
+        QCOMPARE(frame::decodeHex(b.send("RDFLF003").trimmed().mid(4), f,
+                                  frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::Ok);
+        QCOMPARE(int(f[0]), 255);
+        QCOMPARE(frame::data(f).mid(1), b.sim.state().eventMemory().mid(769, 255));
     }
 
     void portLostIsSeenByThePc_data() {
