@@ -4,14 +4,19 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 
+#include "app/appwindows.h"
 #include "base/dialogs.h"
 #include "config/transfer.h"
+#include "events/eventlistform.h"
 #include "link/modulelink.h"
 #include "params/paramform.h"
 #include "sim/korvantasim.h"
+#include "status/statusform.h"
 
 namespace {
 
@@ -82,6 +87,46 @@ void benchEditorOpening() {
     std::printf("editor_open wall_ms=%.1f\n", double(wall.nsecsElapsed()) / 1e6);
 }
 
+// The status window polling the module twice a second for 10 s, with the module's life
+// going on: polls, frames, event lines and their display should leave the processor idle.
+// The simulator runs in this process, so its share is counted too.
+void benchStatusPolling(KorvantaSim& sim, TFormStatus& status) {
+    constexpr int kPollingMs = 10000;
+    sim.setLiveIntervalMs(1000);
+    sim.resetCommandCounts();
+    status.show();
+    status.PollPause = 0;
+    status.StatusTimer().start();
+    const Measure m = measure([] {
+        QEventLoop loop;
+        QTimer::singleShot(kPollingMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+    status.StatusTimer().stop();
+    status.hide();
+    sim.setLiveIntervalMs(0);
+    std::printf("status cpu_per_wall=%.4f polls=%d\n", m.cpuS / m.wallS,
+                sim.commandCount(KorvantaSim::CommandKind::PollStatus) +
+                    sim.commandCount(KorvantaSim::CommandKind::PollEvents));
+}
+
+// The names and the event list downloaded at the line's pace, against the time their bytes
+// need on the line.
+void benchEventDownload(KorvantaSim& sim, TFormEventlistShort& list) {
+    sim.setPace(true);
+    sim.resetByteCounts();
+    const Measure m = measure([&] {
+        list.btLoadNamesClick();
+        list.btLoadEventsClick();
+    });
+    const double wireS = double(sim.bytesReceived() + sim.bytesSent()) / kLineBytesPerSecond;
+    const bool ok = list.StatusBarEventListShort->currentMessage() ==
+                    QStringLiteral("Eseménylista letöltve.");
+    std::printf("events wire_s=%.3f wall_s=%.3f ratio=%.3f cpu_s=%.3f%s\n", wireS, m.wallS,
+                m.wallS / wireS, m.cpuS, ok ? "" : " (download failed)");
+    sim.setPace(false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,5 +157,11 @@ int main(int argc, char** argv) {
     });
     std::printf("read_unpaced_100 wall_s=%.3f cpu_s=%.3f reads_ok=%d\n", m.wallS, m.cpuS, done);
     benchEditorOpening();
+
+    NoDialogs dialogs;
+    TFormEventlistShort list(link, dialogs, moduleNameFields());
+    TFormStatus status(link, dialogs, list);
+    benchEventDownload(sim, list);
+    benchStatusPolling(sim, status);
     return 0;
 }
