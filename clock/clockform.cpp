@@ -1,0 +1,125 @@
+#include "clock/clockform.h"
+
+#include <QVBoxLayout>
+#include <optional>
+
+#include "base/dialogs.h"
+#include "clock/clockpage.h"
+#include "link/ecomport.h"
+#include "link/exchange.h"
+#include "link/modulelink.h"
+#include "link/texts.h"
+
+namespace {
+// Gives a button back however its operation ends, a serial error included.
+struct Reenable {
+    QPushButton* button;
+    ~Reenable() { button->setEnabled(true); }
+};
+}  // namespace
+
+TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDateTime()> pcClock,
+                       QWidget* parent)
+    : QDialog(parent), m_link(link), m_dialogs(dialogs), m_pcClock(std::move(pcClock)) {
+    setWindowTitle(QStringLiteral("GSM-Korvanta - Óra ellenőrzése / beállítása"));
+    auto button = [this](const char* name, const char* caption) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    btReadClock = button("btReadClock", "Dátum és idő leolvasása a modulról");
+    btSetTime = button("btSetTime", "A modul órájának beállítása a számítógép órája alapján");
+    btClose = button("btClose", "Ablak bezárása");
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 10, 0, 0);
+    auto* buttons = new QVBoxLayout;
+    buttons->setContentsMargins(12, 0, 12, 0);
+    buttons->setSpacing(8);
+    for (QPushButton* b : {btReadClock, btSetTime}) {
+        b->setMinimumHeight(b->sizeHint().height() + 10);
+        buttons->addWidget(b);
+    }
+    buttons->addSpacing(8);
+    buttons->addWidget(btClose, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
+    layout->addWidget(StatusBar1);
+    // The status texts must fit beside each other: the longest is the set failure.
+    setMinimumWidth(
+        StatusBar1->fontMetrics().horizontalAdvance(QString::fromUtf8(clockpage::kSetFailed)) + 60);
+
+    connect(btReadClock, &QPushButton::clicked, this, &TFormClock::btReadClockClick);
+    connect(btSetTime, &QPushButton::clicked, this, &TFormClock::btSetTimeClick);
+    connect(btClose, &QPushButton::clicked, this, &TFormClock::btCloseClick);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void TFormClock::btReadClockClick() {
+    if (!m_link.connected()) {
+        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
+        return;
+    }
+    std::optional<clockpage::ReadResult> result;
+    QString comError;
+    {
+        ModuleExchange exchange(m_link);
+        if (!exchange.acquired()) {
+            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
+            return;
+        }
+        StatusBar1->showMessage(QString::fromUtf8(clockpage::kReading));
+        btReadClock->setEnabled(false);
+        Reenable reenable{btReadClock};
+        try {
+            result = clockpage::read(exchange);
+        } catch (const EComPort& e) {
+            comError = e.message();
+        }
+    }
+    // The boxes come after the exchange: the link is free again while the user reads them.
+    if (result && result->outcome == clockpage::ReadResult::Done) {
+        m_dialogs.message(result->text);
+        StatusBar1->clearMessage();
+        return;
+    }
+    if (result && result->outcome == clockpage::ReadResult::LoginFailed)
+        m_dialogs.message(result->text);
+    if (!comError.isEmpty()) m_dialogs.message(comError);
+    StatusBar1->showMessage(QString::fromUtf8(clockpage::kReadFailed));
+}
+
+void TFormClock::btSetTimeClick() {
+    if (!m_link.connected()) {
+        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
+        return;
+    }
+    std::optional<clockpage::SetResult> result;
+    QString verdict;
+    QString comError;
+    {
+        ModuleExchange exchange(m_link);
+        if (!exchange.acquired()) {
+            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
+            return;
+        }
+        btSetTime->setEnabled(false);
+        Reenable reenable{btSetTime};
+        try {
+            result = clockpage::set(exchange, m_pcClock, [this] {
+                StatusBar1->showMessage(QString::fromUtf8(clockpage::kSetting));
+            });
+        } catch (const EComPort& e) {
+            comError = e.message();
+        }
+        verdict = exchange.verdict();
+    }
+    if (result == clockpage::SetResult::LoginFailed) m_dialogs.message(verdict);
+    if (!comError.isEmpty()) m_dialogs.message(comError);
+    StatusBar1->showMessage(QString::fromUtf8(
+        result == clockpage::SetResult::Done ? clockpage::kSetDone : clockpage::kSetFailed));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <functional>
+
+class ModuleLink;
+class UserDialogs;
+
+// Reads the module's clock and sets it from the PC's. Opened modally from the main window.
+class TFormClock : public QDialog {
+    Q_OBJECT
+public:
+    // `pcClock` is the PC's local time; tests hand in a fixed one.
+    TFormClock(
+        ModuleLink& link, UserDialogs& dialogs,
+        std::function<QDateTime()> pcClock = [] { return QDateTime::currentDateTime(); },
+        QWidget* parent = nullptr);
+
+    QPushButton* btReadClock;
+    QPushButton* btSetTime;
+    QPushButton* btClose;
+    QStatusBar* StatusBar1;
+
+    void btReadClockClick();
+    void btSetTimeClick();
+    void btCloseClick() { close(); }
+
+    QString statusText() const { return StatusBar1->currentMessage(); }
+
+private:
+    ModuleLink& m_link;
+    UserDialogs& m_dialogs;
+    std::function<QDateTime()> m_pcClock;
+};

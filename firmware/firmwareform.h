@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QWidget>
+#include <memory>
+
+#include "firmware/gkffile.h"
+
+class ModuleLink;
+class UserDialogs;
+
+// Loads a firmware file, writes its pages into the module and has the module check them and
+// restart. Shown without being modal; its button on the main window stays hidden.
+class TFormFirmware : public QWidget {
+    Q_OBJECT
+public:
+    TFormFirmware(ModuleLink& link, UserDialogs& dialogs, QWidget* parent = nullptr);
+
+    QPushButton* btLoad;
+    QPushButton* btStart;
+    QProgressBar* ProgressBar1;
+    QPushButton* btCRC_Restart;
+    QPushButton* btStop;
+    QPushButton* btClose;
+    QStatusBar* StatusBar1;
+
+    void btLoadClick();
+    void btStartClick();
+    void btStopClick();
+    void btCRC_RestartClick();
+    void btCloseClick() { hide(); }
+
+    // What the last load gave; empty before the first.
+    const gkf::Image* image() const { return m_image.get(); }
+    QString statusText() const { return StatusBar1->currentMessage(); }
+
+private:
+    void setStatus(const char* text);
+    void setTransferButtonsEnabled(bool enabled);
+
+    ModuleLink& m_link;
+    UserDialogs& m_dialogs;
+    // Shared with a running upload, so a new load never pulls pages from under it.
+    std::shared_ptr<const gkf::Image> m_image;
+    bool m_uploading = false;
+};
