@@ -1,6 +1,7 @@
 #include "clock/clockform.h"
 
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 #include "base/dialogs.h"
@@ -48,15 +49,17 @@ TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDa
     buttons->addWidget(btClose, 0, Qt::AlignRight);
     layout->addLayout(buttons);
     layout->addWidget(StatusBar1);
-    // The status texts must fit beside each other: the longest is the set failure.
-    setMinimumWidth(
-        StatusBar1->fontMetrics().horizontalAdvance(QString::fromUtf8(clockpage::kSetFailed)) + 60);
+    // Room around the longest caption, and for the longest status text, the set failure.
+    setMinimumWidth(std::max(
+        btSetTime->sizeHint().width() + 64,
+        StatusBar1->fontMetrics().horizontalAdvance(QString::fromUtf8(clockpage::kSetFailed)) +
+            60));
 
     connect(btReadClock, &QPushButton::clicked, this, &TFormClock::btReadClockClick);
     connect(btSetTime, &QPushButton::clicked, this, &TFormClock::btSetTimeClick);
     connect(btClose, &QPushButton::clicked, this, &TFormClock::btCloseClick);
     adjustSize();
-    setFixedSize(sizeHint());
+    setFixedSize(sizeHint().expandedTo(minimumSize()));
 }
 
 void TFormClock::btReadClockClick() {

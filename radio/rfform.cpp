@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -62,10 +63,16 @@ void TFormRF::buildControls() {
     };
     const QString teach = QString::fromUtf8(radio::kTeachButton);
     // Wide enough for the longest text a slot shows, "Tanulás".
+    // Thirteen columns must fit a 1024-pixel screen, so a slot is as wide as its longest text,
+    // the bold "Tanulás" or the button's caption, and no wider: the style's minimum button
+    // width would not fit.
+    QFont bold = font();
+    bold.setBold(true);
+    const int buttonText = fontMetrics().horizontalAdvance(teach) +
+                           2 * style()->pixelMetric(QStyle::PM_ButtonMargin) + 8;
     const int slotWidth =
-        std::max(fontMetrics().horizontalAdvance(QString::fromUtf8(radio::kTeachingText)),
-                 button(QString(), teach)->sizeHint().width()) +
-        8;
+        std::max(QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(radio::kTeachingText)) + 12,
+                 buttonText);
     for (const SlotRow& row : kRows) {
         for (int i = 0; i < radio::kZones; ++i) {
             const int index = row.first + i;
@@ -79,8 +86,6 @@ void TFormRF::buildControls() {
             auto* label = new QLabel(QString::fromLatin1(radio::kInitial), panel);
             label->setObjectName(QString::fromLatin1(row.label) + n);
             label->setAlignment(Qt::AlignCenter);
-            QFont bold = label->font();
-            bold.setBold(true);
             label->setFont(bold);
             auto* inner = new QVBoxLayout(panel);
             inner->setContentsMargins(2, 4, 2, 4);
@@ -110,8 +115,6 @@ void TFormRF::buildControls() {
     for (int r = 0; r < 2; ++r) {
         const SlotRow& row = kRows[r];
         auto* caption = header(QString::fromLatin1(row.caption));
-        QFont bold = caption->font();
-        bold.setBold(true);
         caption->setFont(bold);
         sensorGrid->addWidget(caption, 1 + 2 * r, 0);
         for (int z = 0; z < radio::kZones; ++z) {
