@@ -1,12 +1,14 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "app/setupini.h"
 #include "link/codestring.h"
+#include "link/textcodec.h"
 #include "link/ecomport.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
@@ -147,6 +149,22 @@ private slots:
             QCOMPARE(e.code(), 2);
             QCOMPARE(e.message(), QStringLiteral("WriteFile function failed"));
         }
+    }
+
+    // The module's code page: every byte reads as the system's own converter reads it, and
+    // every character of the code page writes back as its byte.
+    void windows1250() {
+        QStringDecoder system("windows-1250");
+        if (!system.isValid()) QSKIP("no windows-1250 converter here to compare with");
+        QByteArray all(256, '\0');
+        for (int b = 0; b < 256; ++b) all[b] = char(b);
+        const QString text = fromModuleText(all);
+        QCOMPARE(text, system.decode(all));
+        QCOMPARE(toModuleText(text), all);
+        QCOMPARE(toModuleText(QString::fromUtf8("Árvíztűrő tükörfúrógép ŐŰ")),
+                 QByteArray("\xC1rv\xEDzt\xFBr\xF5 t\xFCk\xF6rf\xFAr\xF3g\xE9p \xD5\xDB"));
+        // What the code page cannot hold is one substitute byte a character.
+        QCOMPARE(toModuleText(QString::fromUtf8("a✓日😀z")), QByteArray("a\x1A\x1A\x1Az"));
     }
 
     void portNames_data() {
