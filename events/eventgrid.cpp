@@ -39,6 +39,8 @@ void setupEventGrid(QTableWidget* grid, ZoneUserVariant variant,
     grid->verticalHeader()->hide();
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::NoSelection);
+    // Nothing to edit or pick: a focus frame on a cell would only look like a selection.
+    grid->setFocusPolicy(Qt::NoFocus);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     const QFontMetrics header(grid->horizontalHeader()->font());
