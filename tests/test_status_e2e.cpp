@@ -360,19 +360,6 @@ private slots:
         QVERIFY(m_link->CodeTimer().isActive());
     }
 
-    void liveStateAndMessagesReachTheWindow() {
-        m_sim->setStatusVersion(4);
-        withStatusWindow([&] {
-            QVERIFY(pumpUntil([&] { return m_status->lbTempVal->text().endsWith(" C°"); }));
-            m_sim->state().setPartition(1, true);
-            m_sim->state().setZoneOpen(5, true);
-            QVERIFY(pumpUntil([&] { return m_status->lbINS[4]->text() == "Riasztás"; }));
-            QCOMPARE(m_status->lbOUT[0]->text(), QStringLiteral("12 V"));  // the siren
-            for (int i = 0; i < 15; ++i) m_sim->liveStep();  // the fifteenth brings a message
-            QVERIFY(pumpUntil([&] { return !m_status->Memo1->toPlainText().isEmpty(); }));
-        });
-    }
-
     void mainAlarmStop_data() {
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("connected");
