@@ -298,6 +298,28 @@ private slots:
         QVERIFY(s.findChild<QPushButton*>(button)->isEnabled());
     }
 
+    void refusedWhileAnotherExchangeRuns_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("names") << "btLoadZoneNames";
+        QTest::newRow("alarm stop") << "btSotpAllAlarm";
+    }
+    void refusedWhileAnotherExchangeRuns() {
+        QFETCH(QString, button);
+        Rig rig;
+        rig.dialogs.answers = {true};
+        rig.open();
+        TFormStatus& s = rig.status();
+        ModuleExchange other(rig.link());
+        rig.d->takeWritten();
+        QTest::mouseClick(s.findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(s.StatusBar1->currentMessage(),
+                 QStringLiteral(" A modul foglalt: adatátvitel folyamatban."));
+        QCOMPARE(rig.sent(), QList<QByteArray>{});
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(s.PollPause, 0);
+        QVERIFY(s.findChild<QPushButton*>(button)->isEnabled());
+    }
+
     void partitionButtons_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QByteArray>("command");
