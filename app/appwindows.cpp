@@ -25,7 +25,10 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
       parSettingForm(dialogs, &downloadForm),
       onOffModeForm(&parSettingForm),
       eventListForm(link, dialogs, moduleNameFields()),
-      statusForm(link, dialogs, eventListForm) {
+      statusForm(link, dialogs, eventListForm),
+      clockForm(link, dialogs),
+      rfForm(link, dialogs),
+      firmwareForm(link, dialogs) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
     mainForm.setTrafficWindow(&serialForm);
     mainForm.onParameterSetting = [this] {
@@ -46,6 +49,23 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
         statusForm.exec();
         statusForm.StatusTimer().stop();
         link.CodeTimer().start();
+    };
+    mainForm.onClock = [this] { clockForm.exec(); };
+    // The radio window polls while it is open; the keep-alive and the status polls wait.
+    mainForm.onRFlearn = [this] {
+        link.clearFlags({Flag::RadioRefused});
+        link.CodeTimer().stop();
+        statusForm.StatusTimer().stop();
+        rfForm.RFTimer().start();
+        rfForm.PollPause = 0;
+        rfForm.exec();
+        rfForm.RFTimer().stop();
+        link.CodeTimer().start();
+    };
+    mainForm.onFirmware = [this] {
+        firmwareForm.show();
+        firmwareForm.raise();
+        firmwareForm.activateWindow();
     };
     // The editor gets a copy of the image and hands the edited one back on OK; it is modal, so
     // nothing else changes the image meanwhile.

@@ -5,13 +5,16 @@
 
 #include "app/mainform.h"
 #include "app/serialform.h"
+#include "clock/clockform.h"
 #include "config/downloadform.h"
 #include "events/eventlistform.h"
 #include "events/names.h"
+#include "firmware/firmwareform.h"
 #include "link/modulelink.h"
 #include "link/timing.h"
 #include "params/onoffmode.h"
 #include "params/paramform.h"
+#include "radio/rfform.h"
 #include "status/statusform.h"
 
 class UserDialogs;
@@ -35,4 +38,7 @@ public:
     TFormOnOffMode onOffModeForm;
     TFormEventlistShort eventListForm;
     TFormStatus statusForm;
+    TFormClock clockForm;
+    TFormRF rfForm;
+    TFormFirmware firmwareForm;
 };

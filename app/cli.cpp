@@ -1,5 +1,6 @@
 // telvora-cli: shows a data file parameter by parameter, or what differs between two.
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
@@ -8,6 +9,8 @@
 
 #include "config/configimage.h"
 #include "config/datafile.h"
+#include "base/savefile.h"
+#include "firmware/gkffile.h"
 #include "params/paramtext.h"
 
 namespace {
@@ -51,12 +54,16 @@ int finish(int code) {
 const char* const kHelp =
     "usage: telvora-cli COMMAND ARGUMENTS\n"
     "\n"
-    "Reads configuration data files (.KD2, 2048 bytes) without a module or a display.\n"
+    "Reads configuration data files (.KD2, 2048 bytes) without a module or a display, and\n"
+    "makes firmware files.\n"
     "\n"
     "commands:\n"
     "  show FILE.KD2          every parameter, one line each: key = value\n"
     "  diff OLD.KD2 NEW.KD2   only what differs: key: <old> -> <new>\n"
     "                         (exit code 0: nothing differs, 1: something does)\n"
+    "  gkf FIRMWARE.BIN OUT.GKF\n"
+    "                         a firmware file of a binary: its 66-byte records scrambled,\n"
+    "                         one line each, as the firmware window loads them\n"
     "  --help, -h             this text\n"
     "\n"
     "Exit code 2 with a one-line reason on standard error for any error.\n";
@@ -65,6 +72,28 @@ const char* const kHelp =
 int wrongUse(const QString& why) {
     print(stderr, QStringLiteral("telvora-cli: %1 (see telvora-cli --help)\n").arg(why));
     return kError;
+}
+
+// Reads at most one byte more than the largest firmware file holds: enough to refuse a
+// binary that is too large without reading all of it.
+int makeFirmwareFile(const QString& binaryPath, const QString& outPath) {
+    QFile in(binaryPath);
+    if (!QFileInfo(binaryPath).isFile() || !in.open(QIODevice::ReadOnly)) {
+        print(stderr, QStringLiteral("telvora-cli: %1: cannot be read\n").arg(binaryPath));
+        return kError;
+    }
+    const QByteArray binary = in.read(qint64(gkf::kMaxLines) * gkf::kRecordSize + 1);
+    QString why;
+    const std::optional<QByteArray> text = gkf::fromBinary(binary, &why);
+    if (!text) {
+        print(stderr, QStringLiteral("telvora-cli: %1: %2\n").arg(binaryPath, why));
+        return kError;
+    }
+    if (savefile::save(outPath, *text) != savefile::Result::Saved) {
+        print(stderr, QStringLiteral("telvora-cli: %1: cannot be written\n").arg(outPath));
+        return kError;
+    }
+    return kSame;
 }
 
 }  // namespace
@@ -92,8 +121,11 @@ int main(int argc, char** argv) {
                               d.after + QLatin1Char('\n'));
         return finish(diffs.isEmpty() ? kSame : kDifferent);
     }
+    if (args.size() == 3 && args[0] == QLatin1String("gkf"))
+        return makeFirmwareFile(args[1], args[2]);
     if (args.isEmpty()) return wrongUse(QStringLiteral("no command"));
-    if (args[0] == QLatin1String("show") || args[0] == QLatin1String("diff"))
+    if (args[0] == QLatin1String("show") || args[0] == QLatin1String("diff") ||
+        args[0] == QLatin1String("gkf"))
         return wrongUse(QStringLiteral("wrong number of files for %1").arg(args[0]));
     if (args[0].startsWith(QLatin1Char('-')))
         return wrongUse(QStringLiteral("unknown option %1").arg(args[0]));

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "base/dialogs.h"
 #include "config/transfer.h"
 #include "events/eventlistform.h"
+#include "firmware/gkffile.h"
 #include "link/modulelink.h"
 #include "params/paramform.h"
 #include "sim/korvantasim.h"
@@ -127,6 +130,25 @@ void benchEventDownload(KorvantaSim& sim, TFormEventlistShort& list) {
     sim.setPace(false);
 }
 
+// Reading the largest firmware file there is (2048 lines) into its pages and control page.
+void benchFirmwareLoad() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.GKF"));
+    QByteArray binary(gkf::kMaxLines * gkf::kRecordSize, '\0');
+    for (int i = 0; i < binary.size(); ++i) binary[i] = char(i * 131 + (i >> 7));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(*gkf::fromBinary(binary)) < 0) return;
+    f.close();
+    gkf::Image image;
+    QElapsedTimer wall;
+    wall.start();
+    const bool loaded = !gkf::load(path, image);
+    const double ms = double(wall.nsecsElapsed()) / 1e6;
+    const bool ok = loaded && gkf::recordBytes(image) == binary;
+    std::printf("gkf_load wall_ms=%.1f lines=%d%s\n", ms, image.lineCount,
+                ok ? "" : " (load failed)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,5 +185,6 @@ int main(int argc, char** argv) {
     TFormStatus status(link, dialogs, list);
     benchEventDownload(sim, list);
     benchStatusPolling(sim, status);
+    benchFirmwareLoad();
     return 0;
 }
