@@ -116,7 +116,9 @@ void ModuleLink::CodeTimerTimer() {
     // when it closes); its "PWDOK" must not land inside that exchange.
     if (m_exchangeActive) return;
     try {
+        if (!connected()) return;
         SendAuthorised(proto::kAuthLogin);
+        m_keepAliveAwaited = true;
     } catch (const EComPort& e) {
         emit comError(e.message());
     }
@@ -184,6 +186,8 @@ void ModuleLink::HandleAnswerLine(const QByteArray& line) {
                 break;
             case Action::SetFlag:
                 setFlag(rule.flag);
+                if (rule.flag == Flag::PasswordError || rule.flag == Flag::PasswordOk)
+                    m_keepAliveAwaited = false;
                 if (rule.flag == Flag::PasswordError)
                     emit statusText(QString::fromUtf8(texts::kWrongCode));
                 else if (rule.flag == Flag::PasswordOk)

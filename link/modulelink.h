@@ -109,6 +109,10 @@ public:
     // link (see ModuleExchange), so a poll never lands between a request and its answer.
     bool canPoll() const { return connected() && !m_exchangeActive; }
 
+    // A keep-alive "RPWD" went out and neither "PWDOK" nor "PWDERR" has come since: a
+    // transaction that judges by those answers waits for it first, or would take it for its own.
+    bool keepAliveAwaited() const { return m_keepAliveAwaited; }
+
     const frame::Frame& frameBuffer() const { return m_frameBuffer; }
 
     // The module's data version as last read; -1 while a transfer's check is pending.
@@ -153,6 +157,7 @@ private:
     std::function<QString()> m_codeSource;
     QString m_loginVerdict;
     bool m_exchangeActive = false;
+    bool m_keepAliveAwaited = false;
     int m_dataVer = 0;
 };
 

@@ -414,6 +414,30 @@ private slots:
         if (!sent.isEmpty()) QCOMPARE(main.statusText(), QString());
     }
 
+    void mainAlarmStopRightAfterAKeepAlive() {
+        // The keep-alive has just gone out and its "PWDOK" is on the way when the stop is
+        // pressed; the module never answers the stop. That "PWDOK" is no verdict.
+        TForm1& main = m_rig->windows.mainForm;
+        m_sim->addFault(*KorvantaSim::parseFault(QStringLiteral("late=15:login:*:1")));
+        m_sim->addFault(*KorvantaSim::parseFault(QStringLiteral("no-answer:alarm-stop")));
+        m_dialogs->answers = {true};
+        bool pressed = false;
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(m_sim, &KorvantaSim::lineReceived, &main,
+                              [&, connection](const QByteArray& line) {
+                                  if (!line.startsWith("RPWD")) return;
+                                  disconnect(*connection);
+                                  // Once the module has taken the line and timed its answer.
+                                  QTimer::singleShot(0, &main, [&] {
+                                      press(main.btSotpAllAlarm);
+                                      pressed = true;
+                                  });
+                              });
+        QVERIFY(pumpUntil([&] { return pressed; }));
+        QCOMPARE(m_dialogs->messages, QStringList{kNoAnswer});
+        QCOMPARE(m_sim->commandCount(KorvantaSim::CommandKind::AlarmStop), 1);
+    }
+
     void mainAlarmStopWhileATransferWaits() {
         TForm1& main = m_rig->windows.mainForm;
         m_dialogs->answers = {true};
