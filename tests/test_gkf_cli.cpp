@@ -41,7 +41,6 @@ private slots:
     void madeFileLoadsBack_data() {
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("pages");
-        QTest::newRow("one record") << 66 << 1;
         QTest::newRow("five records") << 5 * 66 << 2;
         QTest::newRow("a short last record") << 5 * 66 + 9 << 2;
         QTest::newRow("2048 records") << 2048 * 66 << 512;
@@ -72,8 +71,6 @@ private slots:
         QTest::newRow("no such binary")
             << QStringList{"gkf", m_dir.filePath("none.bin"), m_dir.filePath("none.GKF")}
             << "cannot be read";
-        QTest::newRow("a folder as the binary")
-            << QStringList{"gkf", m_dir.path(), m_dir.filePath("dir.GKF")} << "cannot be read";
         QTest::newRow("output folder missing")
             << QStringList{"gkf", file(QStringLiteral("ok.bin"), QByteArray(66, 'x')),
                            m_dir.filePath("no/out.GKF")}

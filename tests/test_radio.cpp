@@ -113,16 +113,12 @@ private slots:
         QTest::newRow("good") << good << true << 1 << 63;
         QTest::newRow("84 characters") << good.left(84) << false << 0 << 0;
         QTest::newRow("no closing mark") << good.left(84) + "]" << false << 0 << 0;
-        QTest::newRow("text after the mark") << good + "junk" << true << 1 << 63;
         QByteArray badPair = good;
         badPair[4] = 'G';  // slot 0's pair
         QTest::newRow("pair with a non-digit reads 0") << badPair << true << 0 << 63;
         QByteArray lower = radioLine(withSlot(0, 0x0A, 0, 0x3F));
         lower[5] = 'a';
         QTest::newRow("lower-case digit reads 0") << lower << true << 0 << 63;
-        QByteArray badStrength = good;
-        badStrength[4 + 2 * radio::kStrength] = '#';
-        QTest::newRow("strength pair bad") << badStrength << true << 1 << 0;
     }
     void malformedLines() {
         QFETCH(QByteArray, line);
