@@ -352,6 +352,30 @@ private slots:
         QVERIFY(rig.dialogs.confirmations.isEmpty());
     }
 
+    void namesWithThePortClosedSayItAtOnce() {
+        // Nothing would count the hold down: the download says what it would without a port.
+        Rig rig;
+        rig.status().show();
+        rig.status().StatusTimer().start();
+        QTest::mouseClick(rig.status().btLoadZoneNames, Qt::LeftButton);
+        QCOMPARE(rig.dialogs.messages, QStringList{" Nincs soros kapcsolat."});
+        QCOMPARE(rig.status().PollPause, 0);
+    }
+
+    void keepAliveStaysQuietDuringAnExchange() {
+        // Closing the status window starts the keep-alive again, whatever else is running.
+        Rig rig;
+        rig.link().ComPort1().open();
+        rig.link().CodeTimer().setInterval(1);
+        ModuleExchange other(rig.link());
+        rig.link().CodeTimer().start();
+        int fired = 0;
+        connect(&rig.link().CodeTimer(), &QTimer::timeout, &rig.status(), [&] { ++fired; });
+        rig.link().waitFor(rig.link().tickCounter(), 20, [&] { return fired >= 3; });
+        QVERIFY(fired >= 3);
+        QCOMPARE(rig.sent(), QList<QByteArray>{});
+    }
+
     void pollWriteErrorIsShownOnce() {
         Rig rig;
         rig.link().ComPort1().open();
