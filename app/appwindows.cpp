@@ -19,16 +19,18 @@ NameFields moduleNameFields() {
 TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
                                std::unique_ptr<SerialDevice> device, const QString& setupPath)
     : link(std::move(device), timings),
-      mainForm(link, dialogs, setupPath),
-      serialForm(link, dialogs),
-      downloadForm(link, dialogs),
-      parSettingForm(dialogs, &downloadForm),
-      onOffModeForm(&parSettingForm),
       eventListForm(link, dialogs, moduleNameFields()),
+      firmwareForm(link, dialogs),
       statusForm(link, dialogs, eventListForm),
       clockForm(link, dialogs),
       rfForm(link, dialogs),
-      firmwareForm(link, dialogs) {
+      mainForm(link, dialogs, setupPath),
+      // The editor is made before the transfer window it is opened from, so it has no parent
+      // window; it is modal and placed on the main window's screen when it opens.
+      parSettingForm(dialogs),
+      serialForm(link, dialogs),
+      downloadForm(link, dialogs),
+      onOffModeForm(&parSettingForm) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
     mainForm.setTrafficWindow(&serialForm);
     mainForm.onParameterSetting = [this] {

@@ -30,15 +30,16 @@ public:
                    std::unique_ptr<SerialDevice> device = makeQtSerialDevice(),
                    const QString& setupPath = QStringLiteral("setup.ini"));
 
+    // In the order the program makes them at start-up.
     ModuleLink link;
-    TForm1 mainForm;
-    TSerialForm serialForm;
-    TFormDownload downloadForm;
-    TFormParSetting parSettingForm;
-    TFormOnOffMode onOffModeForm;
     TFormEventlistShort eventListForm;
+    TFormFirmware firmwareForm;
     TFormStatus statusForm;
     TFormClock clockForm;
     TFormRF rfForm;
-    TFormFirmware firmwareForm;
+    TForm1 mainForm;
+    TFormParSetting parSettingForm;
+    TSerialForm serialForm;
+    TFormDownload downloadForm;
+    TFormOnOffMode onOffModeForm;
 };

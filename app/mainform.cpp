@@ -13,6 +13,7 @@
 #include "config/versionquery.h"
 #include "link/ecomport.h"
 #include "link/exchange.h"
+#include "link/modem.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
 #include "link/texts.h"
@@ -150,6 +151,8 @@ void TForm1::buildControls() {
     connect(btConnect, &QPushButton::clicked, this, &TForm1::btConnectClick);
     connect(btDisconnect, &QPushButton::clicked, this, &TForm1::btDisconnectClick);
     connect(btDetails, &QPushButton::clicked, this, &TForm1::btDetailsClick);
+    connect(btDial, &QPushButton::clicked, this, &TForm1::btDialClick);
+    connect(btATH, &QPushButton::clicked, this, &TForm1::btATHClick);
     connect(btClose, &QPushButton::clicked, this, &QWidget::close);
     connect(StatusBar1, &ClickableStatusBar::clicked, this, &TForm1::StatusBar1Click);
     connect(cbCOM, &QComboBox::textActivated, this, &TForm1::choosePort);
@@ -259,6 +262,20 @@ void TForm1::btDetailsClick() {
         btDetails->setText(QString::fromLatin1(kDetailsHidden));
         m_traffic->hide();
     }
+}
+
+void TForm1::btDialClick() {
+    btDial->setEnabled(false);
+    reportComErrors(m_dialogs, [this] {
+        modem::dial(m_link, edPhoneNr->text(), [this](const QString& t) { m_dialogs.message(t); });
+    });
+    btDial->setEnabled(true);
+}
+
+void TForm1::btATHClick() {
+    btATH->setEnabled(false);
+    reportComErrors(m_dialogs, [this] { modem::hangUp(m_link); });
+    btATH->setEnabled(true);
 }
 
 void TForm1::StatusBar1Click() { setWindowTitle(statusText()); }

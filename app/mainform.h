@@ -76,6 +76,8 @@ public:
     void btDetailsClick();
     void StatusBar1Click();
     void btAskVersionClick();
+    void btDialClick();
+    void btATHClick();
     void btSotpAllAlarmClick();
     void FormCreate();
     void FormDestroy();

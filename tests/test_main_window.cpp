@@ -283,6 +283,43 @@ private slots:
         }
     }
 
+    // The phone link from the main window's own buttons, against a scripted modem.
+    void dialAndHangUpButtons() {
+        ScriptedDialogs dialogs;
+        Fixture fx(setupPath(), dialogs);
+        QTest::mouseClick(fx.form->btDial, Qt::LeftButton);
+        QCOMPARE(dialogs.messages,
+                 QStringList{"Tárcsázás előtt adja meg a hívandó Korvanta modul TELEPÍTŐI AZONOSÍTÓJÁT."});
+        QVERIFY(fx.form->btDial->isEnabled());
+
+        QTest::mouseClick(fx.form->btConnect, Qt::LeftButton);
+        fx.form->edPWD->setText(QStringLiteral("1234"));
+        fx.form->edPhoneNr->setText(QStringLiteral("06301234567"));
+        bool dialEnabledDuringWait = true;
+        QByteArray pending;
+        fx.device->onWrite = [&](const QByteArray& bytes) {
+            pending += bytes;
+            while (pending.contains('\r')) {
+                const QByteArray line = pending.left(pending.indexOf('\r'));
+                pending.remove(0, line.size() + 1);
+                dialEnabledDuringWait = dialEnabledDuringWait && fx.form->btDial->isEnabled();
+                if (line == "AT" || line == "ATH") fx.device->feedLater("OK\r\n");
+                if (line.startsWith("ATD")) fx.device->feedLater("CONNECT 9600\r\n");
+            }
+        };
+        QTest::mouseClick(fx.form->btDial, Qt::LeftButton);
+        QVERIFY(!dialEnabledDuringWait);
+        QVERIFY(fx.form->btDial->isEnabled());
+        QCOMPARE(fx.form->statusText(), QStringLiteral(" Távoli kapcsolat rendben."));
+        QCOMPARE(fx.device->written, QByteArray("AT\rAT\rATD06301234567\r"));
+
+        fx.device->takeWritten();
+        QTest::mouseClick(fx.form->btATH, Qt::LeftButton);
+        QCOMPARE(fx.form->statusText(), QStringLiteral(" Vonal bontva."));
+        QCOMPARE(fx.device->written, QByteArray("ATH\rATH\r"));
+        QVERIFY(fx.form->btATH->isEnabled());
+    }
+
     void detailsButtonCaptions() {
         ScriptedDialogs dialogs;
         Fixture fx(setupPath(), dialogs);
