@@ -46,9 +46,9 @@ void setupEventGrid(QTableWidget* grid, ZoneUserVariant variant,
     const QFontMetrics header(grid->horizontalHeader()->font());
     const QFontMetrics cells(grid->font());
     for (int c = 0; c < kEventGridColumns; ++c)
-        grid->setColumnWidth(c, std::max({widths[size_t(c)],
-                                          header.horizontalAdvance(headers[c]) + kPadding,
-                                          cells.horizontalAdvance(widestContent(c)) + kPadding}));
+        grid->setColumnWidth(
+            c, std::max({widths[size_t(c)], header.horizontalAdvance(headers[c]) + kPadding,
+                         cells.horizontalAdvance(widestContent(c)) + kPadding}));
     for (int r = 0; r < grid->rowCount(); ++r)
         for (int c = 0; c < kEventGridColumns; ++c) {
             auto* item = new QTableWidgetItem;

@@ -14,15 +14,14 @@
 namespace {
 
 constexpr std::array<int, kEventGridColumns> kColumnWidths = {54, 114, 157, 167, 20, 20, 20,
-                                                               20,  20,  20,  20,  20,  32, 46};
+                                                              20, 20,  20,  20,  20, 32, 46};
 
 const PageDownloadPlan kEventPlan{proto::kEventFirstPage, proto::kEventPageCount,
                                   "Eseménylista letöltése...", "Eseménylista letöltése ",
                                   "Eseménylista letöltve."};
-const PageDownloadPlan kNamesPlan{proto::kNameFirstPage, proto::kNamePageCount,
-                                  "Zóna és Felhasználói nevek letöltése...",
-                                  "Zóna és Felhasználói nevek letöltése ",
-                                  "Zóna és Felhasználói nevek letöltve."};
+const PageDownloadPlan kNamesPlan{
+    proto::kNameFirstPage, proto::kNamePageCount, "Zóna és Felhasználói nevek letöltése...",
+    "Zóna és Felhasználói nevek letöltése ", "Zóna és Felhasználói nevek letöltve."};
 
 // Puts a button back however the handler ends, a serial error included.
 struct Reenable {

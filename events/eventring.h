@@ -14,7 +14,7 @@ constexpr int kSlots = 96;
 constexpr int kRecordSize = 8;
 constexpr int kNewestSlotOffset = kSlots * kRecordSize;  // 768
 constexpr int kSize = 1024;                              // four pages
-constexpr int kShownRows = 90;  // the six oldest slots are never shown
+constexpr int kShownRows = 90;                           // the six oldest slots are never shown
 
 }  // namespace eventring
 

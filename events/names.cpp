@@ -22,8 +22,10 @@ NameTable namesFromPages(const NamePagesBytes& pages, const NameFields& fields) 
         return nameString(pages.data() + offset, fields.width);
     };
     NameTable table;
-    for (int n = 0; n < names::kUsers; ++n) table.append(at(fields.userFirst + n * fields.userStride));
-    for (int n = 0; n < names::kZones; ++n) table.append(at(fields.zoneFirst + n * fields.zoneStride));
+    for (int n = 0; n < names::kUsers; ++n)
+        table.append(at(fields.userFirst + n * fields.userStride));
+    for (int n = 0; n < names::kZones; ++n)
+        table.append(at(fields.zoneFirst + n * fields.zoneStride));
     return table;
 }
 

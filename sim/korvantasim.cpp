@@ -79,9 +79,9 @@ struct AuthorisedKind {
     Kind kind;
 };
 constexpr AuthorisedKind kAuthorisedKinds[] = {
-    {proto::kAuthPollStatus, Kind::PollStatus},      {proto::kAuthPollEvents, Kind::PollEvents},
-    {proto::kAuthStopAlarm, Kind::AlarmStop},        {proto::kAuthPartition1Off, Kind::Partition},
-    {proto::kAuthPartition2Off, Kind::Partition},    {proto::kAuthPartition1On, Kind::Partition},
+    {proto::kAuthPollStatus, Kind::PollStatus},   {proto::kAuthPollEvents, Kind::PollEvents},
+    {proto::kAuthStopAlarm, Kind::AlarmStop},     {proto::kAuthPartition1Off, Kind::Partition},
+    {proto::kAuthPartition2Off, Kind::Partition}, {proto::kAuthPartition1On, Kind::Partition},
     {proto::kAuthPartition2On, Kind::Partition},
 };
 
@@ -89,14 +89,14 @@ constexpr AuthorisedKind kAuthorisedKinds[] = {
 QByteArray commandWord(int code) { return authorisedCommand(code, QString()).left(4); }
 
 // The words of the command line, in the order of the enumerations.
-constexpr const char* kModeNames[] = {
-    "no-answer",  "pwderr",       "damage",      "wrong-page", "late",      "garbage",
-    "garbage-burst", "wrong-kind", "port-lost", "wrong-length", "wrong-comma", "bad-digits",
-    "newest-high"};
+constexpr const char* kModeNames[] = {"no-answer",  "pwderr",       "damage",        "wrong-page",
+                                      "late",       "garbage",      "garbage-burst", "wrong-kind",
+                                      "port-lost",  "wrong-length", "wrong-comma",   "bad-digits",
+                                      "newest-high"};
 static_assert(std::size(kModeNames) == size_t(Mode::NewestHigh) + 1, "a word for every mode");
-constexpr const char* kCommandNames[] = {"login",       "read",        "write-start", "write",
-                                         "activate",    "poll-status", "poll-events", "alarm-stop",
-                                         "partition",   "other",       "any"};
+constexpr const char* kCommandNames[] = {"login",     "read",        "write-start", "write",
+                                         "activate",  "poll-status", "poll-events", "alarm-stop",
+                                         "partition", "other",       "any"};
 static_assert(std::size(kCommandNames) == size_t(Kind::Any) + 1, "a word for every kind");
 
 template <size_t N>
@@ -741,7 +741,8 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
         case FaultMode::NewestHigh: {
             QByteArray data = pageData(page);
             data[eventring::kNewestSlotOffset % frame::kDataSize] = char(kNewestTooHigh);
-            answer(proto::kReadFrame + frame::toHex(frame::build(data, std::uint16_t(page), order)));
+            answer(proto::kReadFrame +
+                   frame::toHex(frame::build(data, std::uint16_t(page), order)));
             return;
         }
     }
@@ -782,8 +783,8 @@ void KorvantaSim::carryOutAuthorised(CommandKind kind, const QByteArray& line) {
 QByteArray KorvantaSim::statusFrame() const {
     ModuleState::WiringModes wiring{};
     for (int z = 0; z < ModuleState::kZones; ++z)
-        wiring[size_t(z)] = quint8(m_memory.at(FlashAddr::ZoneRecords + z * FlashAddr::ZoneRecordSize +
-                                               FlashAddr::ZoneWiring));
+        wiring[size_t(z)] = quint8(m_memory.at(
+            FlashAddr::ZoneRecords + z * FlashAddr::ZoneRecordSize + FlashAddr::ZoneWiring));
     return m_state.statusFrame(m_statusVersion, wiring);
 }
 

@@ -137,7 +137,8 @@ ModuleState::ModuleState(const QDateTime& now, quint32 seed)
     int slot = 0;
     for (const auto& [when, r] : history) {
         const int type = r.bytes[0];
-        if (type >= kArm1 && type <= kDisarm1 + 1) m_armed[size_t((type - kArm1) % 2)] = type < kDisarm1;
+        if (type >= kArm1 && type <= kDisarm1 + 1)
+            m_armed[size_t((type - kArm1) % 2)] = type < kDisarm1;
         std::copy(r.bytes.begin(), r.bytes.end(), m_events.begin() + slot * kRecordSize);
         m_events[kNewestSlotOffset] = char(slot);
         slot = (slot + 1) % kSlots;
@@ -199,9 +200,9 @@ QByteArray ModuleState::eventLine() const {
     QByteArray line = proto::kEventLine;
     int slot = newest();
     for (int k = 0; k < 8; ++k) {
-        line += hex::encode(reinterpret_cast<const std::uint8_t*>(m_events.constData()) +
-                                slot * kRecordSize,
-                            kRecordSize);
+        line += hex::encode(
+            reinterpret_cast<const std::uint8_t*>(m_events.constData()) + slot * kRecordSize,
+            kRecordSize);
         slot = slot == 0 ? kSlots - 1 : slot - 1;
     }
     return line;

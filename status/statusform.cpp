@@ -21,7 +21,7 @@
 namespace {
 
 constexpr std::array<int, kEventGridColumns> kColumnWidths = {20, 80, 89, 33, 17, 17, 17,
-                                                               17, 17, 17, 17, 17, 17, 40};
+                                                              17, 17, 17, 17, 17, 17, 40};
 constexpr int kEventRows = 8;
 // Polls held before the names download and before the first alarm stop, then between the
 // second and third alarm stop: the line must be quiet of poll answers first.
@@ -57,7 +57,8 @@ void setLabel(QLabel* label, const LabelView& view) {
     label->setText(view.text);
     if (!view.colour) return;
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, QColor(view.colour->red, view.colour->green, view.colour->blue));
+    p.setColor(QPalette::WindowText,
+               QColor(view.colour->red, view.colour->green, view.colour->blue));
     label->setPalette(p);
 }
 
@@ -115,9 +116,11 @@ void TFormStatus::buildControls() {
     zones->addWidget(lbINEB, statusframe::kZones + 1, 2);
 
     // A panel with its caption and the label beside it, in rows of a grid.
-    auto addPair = [this](QGridLayout* grid, const char* panelName, const char* text, QLabel* label) {
+    auto addPair = [this](QGridLayout* grid, const char* panelName, const char* text,
+                          QLabel* label) {
         const int row = grid->rowCount();
-        grid->addWidget(panel(this, QString::fromLatin1(panelName), QString::fromUtf8(text)), row, 0);
+        grid->addWidget(panel(this, QString::fromLatin1(panelName), QString::fromUtf8(text)), row,
+                        0);
         grid->addWidget(label, row, 1);
     };
     lbPart1 = stateLabel(this, QStringLiteral("lbPart1"));
@@ -132,13 +135,15 @@ void TFormStatus::buildControls() {
     for (int r = 0; r < 3; ++r) {
         const QString n = QString::number(r + 1);
         lbREL[size_t(r)] = stateLabel(this, QStringLiteral("lbREL") + n);
-        outputs->addWidget(panel(this, QStringLiteral("PanelREL") + n, QStringLiteral("RELE ") + n), r, 0);
+        outputs->addWidget(panel(this, QStringLiteral("PanelREL") + n, QStringLiteral("RELE ") + n),
+                           r, 0);
         outputs->addWidget(lbREL[size_t(r)], r, 1);
     }
     for (int o = 0; o < 2; ++o) {
         const QString n = QString::number(o + 1);
         lbOUT[size_t(o)] = stateLabel(this, QStringLiteral("lbOUT") + n);
-        outputs->addWidget(panel(this, QStringLiteral("PanelOUT") + n, QStringLiteral("OUT ") + n), 3 + o, 0);
+        outputs->addWidget(panel(this, QStringLiteral("PanelOUT") + n, QStringLiteral("OUT ") + n),
+                           3 + o, 0);
         outputs->addWidget(lbOUT[size_t(o)], 3 + o, 1);
     }
 
@@ -417,7 +422,8 @@ void TFormStatus::ShowStatusFrame(const QByteArray& line) {
 void TFormStatus::ShowEventLine(const QByteArray& line) {
     const auto records = decodeEventLine(line);
     for (int k = 0; k < kEventLineRecords; ++k)
-        fillEventRow(acgEvSh, k, decodeEventRecord(records[size_t(k)], ZoneUserVariant::StatusWindow));
+        fillEventRow(acgEvSh, k,
+                     decodeEventRecord(records[size_t(k)], ZoneUserVariant::StatusWindow));
 }
 
 void TFormStatus::ShowModuleMessage(const QByteArray& line) {

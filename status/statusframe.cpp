@@ -54,7 +54,9 @@ int digitAt(const QByteArray& line, int pos) { return int(quint8(line.at(pos))) 
 int sixBits(const QByteArray& line, int pos) { return digitAt(line, pos) & 0x3F; }
 int fourBits(const QByteArray& line, int pos) { return digitAt(line, pos) & 0x0F; }
 
-int rawPair(const QByteArray& line, int pos) { return sixBits(line, pos) * 64 + sixBits(line, pos + 1); }
+int rawPair(const QByteArray& line, int pos) {
+    return sixBits(line, pos) * 64 + sixBits(line, pos + 1);
+}
 
 double volts(const QByteArray& line, int pos) { return voltageTenths(rawPair(line, pos)) / 10.0; }
 
@@ -194,8 +196,9 @@ std::optional<StatusView> decodeStatusFrame(const QByteArray& line, const QLocal
     v.keypad = supplyView(line, kKeypadOvercurrent);
     v.fixed = supplyView(line, kFixedOvercurrent);
     for (int r = 0; r < 3; ++r)
-        v.relay[size_t(r)] = isOne(line, kRelay1On + r) ? LabelView{QStringLiteral("BE"), c::kGreen}
-                                                        : LabelView{QStringLiteral("KI"), c::kBlack};
+        v.relay[size_t(r)] = isOne(line, kRelay1On + r)
+                                 ? LabelView{QStringLiteral("BE"), c::kGreen}
+                                 : LabelView{QStringLiteral("KI"), c::kBlack};
     v.gsm = digitAt(line, kGsmLevel);
 
     if (version == 1)
@@ -215,7 +218,9 @@ std::optional<StatusView> decodeStatusFrame(const QByteArray& line, const QLocal
 std::array<EventRecord, kEventLineRecords> decodeEventLine(const QByteArray& line) {
     constexpr int kFirst = 4;  // after "AT_{"
     constexpr int kRecordDigits = 16;
-    auto digit = [&line](int pos) { return pos < line.size() ? hex::digitValue(line.at(pos)) : -1; };
+    auto digit = [&line](int pos) {
+        return pos < line.size() ? hex::digitValue(line.at(pos)) : -1;
+    };
     std::array<EventRecord, kEventLineRecords> records{};
     for (int k = 0; k < kEventLineRecords; ++k)
         for (int i = 0; i < 8; ++i) {

@@ -116,7 +116,8 @@ private slots:
     void zoneCaption_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("named zone as stored") << " Nappali" << " Nappali";
+        QTest::newRow("named zone as stored") << " Nappali"
+                                              << " Nappali";
         QTest::newRow("eleven blanks") << QString(11, ' ') << "IN3";
         QTest::newRow("never downloaded") << QString() << "IN3";
     }

@@ -473,13 +473,28 @@ private slots:
         ok("newest-high:read", fault(Mode::NewestHigh, Kind::PageRead));
         ok("pwderr:alarm-stop", fault(Mode::PasswordError, Kind::AlarmStop));
         ok("no-answer:partition:*:1", fault(Mode::NoAnswer, Kind::Partition, -1, 1));
-        for (const char* text :
-             {"", "garbage", "garbage:read:3:2:1", "bogus:read", "garbage:bogus", "damage:login",
-              "wrong-page:write", "late:any", "late=0:any", "pwderr=3:any", "garbage=x:any",
-              "no-answer:login:3", "no-answer:read:-1", "no-answer:read:65536", "no-answer:read:+3",
-              "no-answer:read:3:0", "NO-ANSWER:read", "wrong-comma:poll-events",
-              "bad-digits:poll-status", "wrong-length:read", "newest-high:poll-status",
-              "no-answer:poll-status:3"})
+        for (const char* text : {"",
+                                 "garbage",
+                                 "garbage:read:3:2:1",
+                                 "bogus:read",
+                                 "garbage:bogus",
+                                 "damage:login",
+                                 "wrong-page:write",
+                                 "late:any",
+                                 "late=0:any",
+                                 "pwderr=3:any",
+                                 "garbage=x:any",
+                                 "no-answer:login:3",
+                                 "no-answer:read:-1",
+                                 "no-answer:read:65536",
+                                 "no-answer:read:+3",
+                                 "no-answer:read:3:0",
+                                 "NO-ANSWER:read",
+                                 "wrong-comma:poll-events",
+                                 "bad-digits:poll-status",
+                                 "wrong-length:read",
+                                 "newest-high:poll-status",
+                                 "no-answer:poll-status:3"})
             QTest::newRow(text) << text << false << Fault{};
     }
     void parseFault() {
@@ -535,14 +550,13 @@ private slots:
         QVERIFY(state.partitionArmed(1) && !state.partitionArmed(2));
         const QByteArray memory = state.eventMemory();
         const int newest = quint8(memory[768]);
-        QCOMPARE(quint8(memory[8 * newest]), quint8(27));  // armed, partition 1
+        QCOMPARE(quint8(memory[8 * newest]), quint8(27));     // armed, partition 1
         QCOMPARE(quint8(memory[8 * newest + 1]) & 0x0F, 13);  // by the installer
         b.send("PT2A" + code);
         QVERIFY(state.partitionArmed(2));
         state.setZoneOpen(4, true);
         QVERIFY(state.alarmActive());
-        const std::optional<StatusView> during =
-            decodeStatusFrame(b.send("RPWS" + code).trimmed());
+        const std::optional<StatusView> during = decodeStatusFrame(b.send("RPWS" + code).trimmed());
         QCOMPARE(during->alarm[3].text, QStringLiteral("Riasztás"));
         QCOMPARE(during->output[0].text, QStringLiteral("12 V"));  // the siren
         QCOMPARE(during->partition[1].text, QStringLiteral("Élesítve"));
@@ -626,9 +640,8 @@ private slots:
         QSignalSpy spy(&sim, &KorvantaSim::lineReceived);
         const int before = sim.state().batteryTenths() + 1000 * sim.state().gsmLevel();
         sim.setLiveIntervalMs(1);
-        QVERIFY(waitUntil([&] {
-            return sim.state().batteryTenths() + 1000 * sim.state().gsmLevel() != before;
-        }));
+        QVERIFY(waitUntil(
+            [&] { return sim.state().batteryTenths() + 1000 * sim.state().gsmLevel() != before; }));
         sim.setLiveIntervalMs(0);
     }
 
@@ -636,18 +649,18 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("poll");
         QTest::addColumn<QString>("check");
-        QTest::newRow("status frame a character long") << "wrong-length:poll-status"
-                                                       << QByteArray("RPWS") << "rejected";
-        QTest::newRow("status frame without its comma") << "wrong-comma:poll-status"
-                                                        << QByteArray("RPWS") << "rejected";
-        QTest::newRow("no status frame") << "no-answer:poll-status" << QByteArray("RPWS")
-                                         << "nothing";
-        QTest::newRow("event line cut short") << "wrong-length:poll-events" << QByteArray("RPWE")
-                                              << "short";
-        QTest::newRow("event line in lower case") << "bad-digits:poll-events"
-                                                  << QByteArray("RPWE") << "lower";
-        QTest::newRow("no event line") << "no-answer:poll-events" << QByteArray("RPWE")
-                                       << "nothing";
+        QTest::newRow("status frame a character long")
+            << "wrong-length:poll-status" << QByteArray("RPWS") << "rejected";
+        QTest::newRow("status frame without its comma")
+            << "wrong-comma:poll-status" << QByteArray("RPWS") << "rejected";
+        QTest::newRow("no status frame")
+            << "no-answer:poll-status" << QByteArray("RPWS") << "nothing";
+        QTest::newRow("event line cut short")
+            << "wrong-length:poll-events" << QByteArray("RPWE") << "short";
+        QTest::newRow("event line in lower case")
+            << "bad-digits:poll-events" << QByteArray("RPWE") << "lower";
+        QTest::newRow("no event line")
+            << "no-answer:poll-events" << QByteArray("RPWE") << "nothing";
     }
     void pollFaults() {
         QFETCH(QString, fault);

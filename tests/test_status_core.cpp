@@ -74,8 +74,7 @@ private slots:
         row("v2 mains absent", 2, "84=0", "mains", "0V", kRed);
         row("v2 anything but 0 is mains", 2, "84=x", "mains", "OK", kGreen);
         row("v2 86 chars: no temperature", 2, "84=1", "temp", "", kUnchanged);
-        row("v2 86 chars: terminal voltage alone", 2, "66=? 67=X", "battery", "16.30V",
-            kUnchanged);
+        row("v2 86 chars: terminal voltage alone", 2, "66=? 67=X", "battery", "16.30V", kUnchanged);
         row("v3 battery then terminal", 3, "86=? 87=X 66=1 67=e", "battery", "16.3V / 2.0V",
             kUnchanged);
         row("v3 no temperature", 3, "86=3", "temp", "", kUnchanged);
@@ -209,10 +208,12 @@ private slots:
         QTest::newRow("lower case pairs are 0") << lower << 0 << QByteArray("0023080000001100");
         QByteArray odd = full;
         odd[4 + 16 + 3] = 'G';  // the second byte of record 1
-        QTest::newRow("one bad digit zeroes its pair") << odd << 1 << QByteArray("01000101010100FF");
+        QTest::newRow("one bad digit zeroes its pair")
+            << odd << 1 << QByteArray("01000101010100FF");
         QTest::newRow("short line: cut in record 2")
             << full.left(4 + 2 * 16 + 5) << 2 << QByteArray("AAAA000000000000");
-        QTest::newRow("short line: nothing of record 5") << full.left(60) << 5 << QByteArray(16, '0');
+        QTest::newRow("short line: nothing of record 5")
+            << full.left(60) << 5 << QByteArray(16, '0');
         QTest::newRow("only the token") << QByteArray("AT_{") << 0 << QByteArray(16, '0');
     }
     void eventLine() {

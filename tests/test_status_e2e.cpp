@@ -28,8 +28,9 @@ const QString kBusy = QString::fromUtf8(texts::kBusy);
 
 QByteArray record(int type, int month, int n, int day, int hour, int minute, int marks = 0,
                   int flags = 0) {
-    const char bytes[] = {char(type), char((month << 4) | n), char(day),   char(hour),
-                          char(minute), 0,                    char(marks), char(flags)};
+    const char bytes[] = {
+        char(type), char((month << 4) | n), char(day), char(hour), char(minute), 0, char(marks),
+        char(flags)};
     return QByteArray(bytes, 8);
 }
 
@@ -143,10 +144,10 @@ private slots:
 
     void eventListWithNames() {
         QByteArray ring(1024, '\0');
-        ring.replace(8 * 10, 8, record(3, 3, 2, 4, 5, 6, 0x11, 0));     // IN2 alarm, pending
-        ring.replace(8 * 9, 8, record(27, 3, 1, 4, 5, 0));              // armed by user 1
+        ring.replace(8 * 10, 8, record(3, 3, 2, 4, 5, 6, 0x11, 0));      // IN2 alarm, pending
+        ring.replace(8 * 9, 8, record(27, 3, 1, 4, 5, 0));               // armed by user 1
         ring.replace(8 * 8, 8, record(29, 3, 13, 4, 5, 0, 0x01, 0x02));  // installer, stopped
-        ring.replace(8 * 7, 8, record(25, 3, 0, 4, 5, 0));              // keypad tamper
+        ring.replace(8 * 7, 8, record(25, 3, 0, 4, 5, 0));               // keypad tamper
         ring.replace(8 * 6, 8, record(32, 12, 0, 31, 23, 59, 0, 0x10));  // mains, delayed
         ring[768] = 10;
         m_sim->state().setEventMemory(ring);
@@ -156,20 +157,22 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QSignalSpy texts(m_list->StatusBarEventListShort, &QStatusBar::messageChanged);
         press(m_list->btLoadEvents);
-        QCOMPARE(received(), (QList<QByteArray>{"RPWD" + kCode, "RDFLF000", "RDFLF001",
-                                                "RDFLF002", "RDFLF003"}));
+        QCOMPARE(received(), (QList<QByteArray>{"RPWD" + kCode, "RDFLF000", "RDFLF001", "RDFLF002",
+                                                "RDFLF003"}));
         QStringList shown;
         for (const QList<QVariant>& t : texts) shown << t.at(0).toString();
         QCOMPARE(shown, (QStringList{"Eseménylista letöltése...", "Eseménylista letöltése 0...",
                                      "Eseménylista letöltése 1...", "Eseménylista letöltése 2...",
                                      "Eseménylista letöltése 3...", "Eseménylista letöltve."}));
         // No names yet: the number and ". " alone.
-        QCOMPARE(row(1), QStringLiteral("03/04 - 05:06|IN2 Riasztás     |2. |X|-|-|-|X|-|-|-|-|Aktív"));
+        QCOMPARE(row(1),
+                 QStringLiteral("03/04 - 05:06|IN2 Riasztás     |2. |X|-|-|-|X|-|-|-|-|Aktív"));
         QCOMPARE(m_list->cell(2, 3), QStringLiteral("1. "));
         QCOMPARE(m_list->cell(3, 3), QStringLiteral("13. Telepítő"));
         QCOMPARE(m_list->cell(3, 13), QStringLiteral("STOP"));
         QCOMPARE(m_list->cell(4, 3), QStringLiteral("0. LCD-Kezelő"));
-        QCOMPARE(row(5), QStringLiteral("12/31 - 23:59|AC hiba          ||-|-|-|-|-|-|-|-|-|Késl."));
+        QCOMPARE(row(5),
+                 QStringLiteral("12/31 - 23:59|AC hiba          ||-|-|-|-|-|-|-|-|-|Késl."));
         QCOMPARE(row(6), QString(12, '|'));
         QCOMPARE(m_list->cell(90, 0), QStringLiteral("90"));
 
@@ -177,8 +180,8 @@ private slots:
         m_sim->clearReceived();
         texts.clear();
         press(m_list->btLoadNames);
-        QCOMPARE(received(), (QList<QByteArray>{"RPWD" + kCode, "RDFL0000", "RDFL0001",
-                                                "RDFL0002"}));
+        QCOMPARE(received(),
+                 (QList<QByteArray>{"RPWD" + kCode, "RDFL0000", "RDFL0001", "RDFL0002"}));
         shown.clear();
         for (const QList<QVariant>& t : texts) shown << t.at(0).toString();
         QCOMPARE(shown, (QStringList{"Zóna és Felhasználói nevek letöltése...",
@@ -202,8 +205,8 @@ private slots:
         QTest::newRow("newest 0") << numberedRing(0) << "" << QList<int>{0, 95, 7};
         QTest::newRow("newest 89") << numberedRing(89) << "" << QList<int>{89, 88, 0};
         QTest::newRow("newest 200 reads as 95") << numberedRing(200) << "" << QList<int>{95, 94, 6};
-        QTest::newRow("the module's byte 255") << numberedRing(3) << "newest-high:read"
-                                               << QList<int>{95, 94, 6};
+        QTest::newRow("the module's byte 255")
+            << numberedRing(3) << "newest-high:read" << QList<int>{95, 94, 6};
     }
     void ringWalk() {
         QFETCH(QByteArray, ring);
@@ -216,7 +219,8 @@ private slots:
                  QStringLiteral("Eseménylista letöltve."));
         const QList<int> rows{1, 2, 90};
         for (int i = 0; i < rows.size(); ++i)
-            QCOMPARE(m_list->cell(rows[i], 1), QStringLiteral("01/01 - 00:%1").arg(shown[i], 2, 10, QChar('0')));
+            QCOMPARE(m_list->cell(rows[i], 1),
+                     QStringLiteral("01/01 - 00:%1").arg(shown[i], 2, 10, QChar('0')));
     }
 
     void emptyRingShowsNumberedEmptyRows() {
@@ -312,16 +316,16 @@ private slots:
         QStringList refused;
         qsizetype linesAtRefusal = -1;
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(m_sim, &KorvantaSim::lineReceived, this,
-                              [&, connection](const QByteArray& line) {
-                                  if (line != "RDFL0003") return;
-                                  disconnect(*connection);
-                                  linesAtRefusal = m_sim->receivedLines().size();
-                                  for (QPushButton* b : {m_list->btLoadNames, m_list->btLoadEvents}) {
-                                      press(b);
-                                      refused << m_list->StatusBarEventListShort->currentMessage();
-                                  }
-                              });
+        *connection = connect(
+            m_sim, &KorvantaSim::lineReceived, this, [&, connection](const QByteArray& line) {
+                if (line != "RDFL0003") return;
+                disconnect(*connection);
+                linesAtRefusal = m_sim->receivedLines().size();
+                for (QPushButton* b : {m_list->btLoadNames, m_list->btLoadEvents}) {
+                    press(b);
+                    refused << m_list->StatusBarEventListShort->currentMessage();
+                }
+            });
         ConfigTransfer::Outcome outcome{};
         connect(&download.transfer(), &ConfigTransfer::finished, this,
                 [&](ConfigTransfer::Outcome o) { outcome = o; });
@@ -373,16 +377,16 @@ private slots:
             << true << false << "" << QStringList{QString::fromUtf8(texts::kNoSerial)}
             << QList<QByteArray>{} << false;
         QTest::newRow("stopped") << true << true << "" << QStringList{kStopped} << stop << true;
-        QTest::newRow("wrong code") << true << true << "pwderr:alarm-stop"
-                                    << QStringList{QString::fromUtf8(texts::kWrongCode)} << stop
-                                    << false;
+        QTest::newRow("wrong code")
+            << true << true << "pwderr:alarm-stop"
+            << QStringList{QString::fromUtf8(texts::kWrongCode)} << stop << false;
         // The keep-alive runs eight times faster than the wait: its "PWDOK" must not count.
-        QTest::newRow("no answer") << true << true << "no-answer:alarm-stop"
-                                   << QStringList{kNoAnswer} << stop << false;
+        QTest::newRow("no answer")
+            << true << true << "no-answer:alarm-stop" << QStringList{kNoAnswer} << stop << false;
         QTest::newRow("verdict too late")
             << true << true << "late=600:alarm-stop" << QStringList{kNoAnswer} << stop << true;
-        QTest::newRow("port lost") << true << true << "port-lost:alarm-stop"
-                                   << QStringList{kNoAnswer} << stop << false;
+        QTest::newRow("port lost")
+            << true << true << "port-lost:alarm-stop" << QStringList{kNoAnswer} << stop << false;
         QTest::newRow("noise") << true << true << "garbage:alarm-stop" << QStringList{kNoAnswer}
                                << stop << false;
     }
@@ -454,8 +458,8 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("stopped") << "" << QStringList{kStopped};
-        QTest::newRow("wrong code") << "pwderr:alarm-stop"
-                                    << QStringList{QString::fromUtf8(texts::kWrongCode)};
+        QTest::newRow("wrong code")
+            << "pwderr:alarm-stop" << QStringList{QString::fromUtf8(texts::kWrongCode)};
         QTest::newRow("no answer") << "no-answer:alarm-stop" << QStringList{kNoAnswer};
     }
     void statusAlarmStop() {
@@ -477,7 +481,8 @@ private slots:
             QVERIFY(pumpUntil([&] { return writes.size() >= 2; }));
             writes.clear();
             ticks = 0;
-            QTimer::singleShot(0, m_status, [&] { during = m_status->StatusBar1->currentMessage(); });
+            QTimer::singleShot(0, m_status,
+                               [&] { during = m_status->StatusBar1->currentMessage(); });
             press(m_status->btSotpAllAlarm);
             QCOMPARE(m_status->PollPause, 0);
             QVERIFY(pumpUntil([&] { return !writes.isEmpty() && writes.last().first != "RSTP"; }));
@@ -520,7 +525,8 @@ private slots:
         });
         // Polls that were on the way may still be answered; none is sent once the hold began.
         QList<QByteArray> lines = received(from);
-        while (!lines.isEmpty() && lines.first().startsWith("RPW") && !lines.first().startsWith("RPWD"))
+        while (!lines.isEmpty() && lines.first().startsWith("RPW") &&
+               !lines.first().startsWith("RPWD"))
             lines.removeFirst();
         QCOMPARE(lines.mid(0, 5), (QList<QByteArray>{"RPWD" + kCode, "RPWD" + kCode, "RDFL0000",
                                                      "RDFL0001", "RDFL0002"}));

@@ -32,9 +32,9 @@ struct Rig {
     Rig() {
         auto dev = std::make_unique<MemorySerialDevice>();
         d = dev.get();
-        windows = std::make_unique<TelvoraWindows>(dialogs, Timings{1, 5, 1000000, 1},
-                                                   std::move(dev),
-                                                   dir.filePath(QStringLiteral("setup.ini")));
+        windows =
+            std::make_unique<TelvoraWindows>(dialogs, Timings{1, 5, 1000000, 1}, std::move(dev),
+                                             dir.filePath(QStringLiteral("setup.ini")));
         windows->mainForm.edPWD->setText(QStringLiteral("1234"));
     }
     TFormStatus& status() { return windows->statusForm; }
@@ -128,9 +128,22 @@ private slots:
     void frameReachesTheLabels() {
         Rig rig;
         TFormStatus& s = rig.status();
-        rig.receive(frameOf(4, {{37, '3'}, {52, '1'}, {49, '2'}, {66, '?'}, {67, 'X'}, {86, '?'},
-                                {87, 'X'}, {79, '1'}, {76, '1'}, {70, '1'}, {74, '1'}, {72, '1'},
-                                {82, ':'}, {84, '0'}, {89, '8'}, {90, '5'}}));
+        rig.receive(frameOf(4, {{37, '3'},
+                                {52, '1'},
+                                {49, '2'},
+                                {66, '?'},
+                                {67, 'X'},
+                                {86, '?'},
+                                {87, 'X'},
+                                {79, '1'},
+                                {76, '1'},
+                                {70, '1'},
+                                {74, '1'},
+                                {72, '1'},
+                                {82, ':'},
+                                {84, '0'},
+                                {89, '8'},
+                                {90, '5'}}));
         QCOMPARE(s.lbINE[0]->text(), QStringLiteral("Szakadás"));
         QCOMPARE(s.lbINS[0]->text(), QStringLiteral("Riasztás"));
         QVERIFY(colourOf(s.lbINS[0]) == colours::kRed);
@@ -259,14 +272,16 @@ private slots:
         QTest::addColumn<QString>("cut");  // what ends the hold on its second tick
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QString>("statusText");
-        QTest::newRow("names: port closed")
-            << "btLoadZoneNames" << "port" << QStringList{} << "Leolvasás sikertelen.";
+        QTest::newRow("names: port closed") << "btLoadZoneNames"
+                                            << "port" << QStringList{} << "Leolvasás sikertelen.";
         QTest::newRow("names: window closed")
-            << "btLoadZoneNames" << "window" << QStringList{} << "Leolvasás sikertelen.";
+            << "btLoadZoneNames"
+            << "window" << QStringList{} << "Leolvasás sikertelen.";
         QTest::newRow("alarm stop: port closed")
-            << "btSotpAllAlarm" << "port" << QStringList{"A modul nem válaszol!"} << "";
-        QTest::newRow("alarm stop: window closed")
-            << "btSotpAllAlarm" << "window" << QStringList{} << "";
+            << "btSotpAllAlarm"
+            << "port" << QStringList{"A modul nem válaszol!"} << "";
+        QTest::newRow("alarm stop: window closed") << "btSotpAllAlarm"
+                                                   << "window" << QStringList{} << "";
     }
     void holdEnds() {
         // A hold counts poll ticks only while the port is open and the window shown; when
