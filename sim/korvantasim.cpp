@@ -17,6 +17,7 @@
 #include <limits>
 #include <utility>
 
+#include "clock/clockpage.h"
 #include "link/codestring.h"
 #include "link/hex.h"
 #include "link/portnames.h"
@@ -68,10 +69,15 @@ constexpr quint8 kNewestTooHigh = 0xFF;  // what an erased or corrupted byte rea
 
 bool hasPage(int page) {
     return (page >= proto::kConfigFirstPage && page < proto::kConfigPageCount) ||
-           page == proto::kVersionPage || isEventPage(page);
+           page == proto::kVersionPage || isEventPage(page) || page == clockpage::kPage;
 }
 
-bool isPoll(Kind kind) { return kind == Kind::PollStatus || kind == Kind::PollEvents; }
+bool isPoll(Kind kind) {
+    return kind == Kind::PollStatus || kind == Kind::PollEvents || kind == Kind::PollRadio;
+}
+
+// "TRF" + the slot character: slot 0 is "0", slot 35 is "S".
+const QByteArray kTeachWord = authorisedCommand(proto::kAuthTeachFirst, QString()).left(3);
 
 // The commands that carry the installer code, by the command number the PC sends them with.
 struct AuthorisedKind {
@@ -82,21 +88,22 @@ constexpr AuthorisedKind kAuthorisedKinds[] = {
     {proto::kAuthPollStatus, Kind::PollStatus},   {proto::kAuthPollEvents, Kind::PollEvents},
     {proto::kAuthStopAlarm, Kind::AlarmStop},     {proto::kAuthPartition1Off, Kind::Partition},
     {proto::kAuthPartition2Off, Kind::Partition}, {proto::kAuthPartition1On, Kind::Partition},
-    {proto::kAuthPartition2On, Kind::Partition},
+    {proto::kAuthPartition2On, Kind::Partition},  {proto::kAuthPollRadio, Kind::PollRadio},
+    {proto::kAuthDeleteRadio, Kind::RadioDelete},
 };
 
 // The word of an authorised command, "RPWS" for "RPWS" + code string.
 QByteArray commandWord(int code) { return authorisedCommand(code, QString()).left(4); }
 
 // The words of the command line, in the order of the enumerations.
-constexpr const char* kModeNames[] = {"no-answer",  "pwderr",       "damage",        "wrong-page",
-                                      "late",       "garbage",      "garbage-burst", "wrong-kind",
-                                      "port-lost",  "wrong-length", "wrong-comma",   "bad-digits",
-                                      "newest-high"};
-static_assert(std::size(kModeNames) == size_t(Mode::NewestHigh) + 1, "a word for every mode");
-constexpr const char* kCommandNames[] = {"login",     "read",        "write-start", "write",
-                                         "activate",  "poll-status", "poll-events", "alarm-stop",
-                                         "partition", "other",       "any"};
+constexpr const char* kModeNames[] = {"no-answer",   "pwderr",       "damage",        "wrong-page",
+                                      "late",        "garbage",      "garbage-burst", "wrong-kind",
+                                      "port-lost",   "wrong-length", "wrong-comma",   "bad-digits",
+                                      "newest-high", "rfterr"};
+static_assert(std::size(kModeNames) == size_t(Mode::RadioRefused) + 1, "a word for every mode");
+constexpr const char* kCommandNames[] = {
+    "login",      "read",      "write-start", "write", "activate",     "poll-status", "poll-events",
+    "alarm-stop", "partition", "poll-radio",  "teach", "delete-radio", "other",       "any"};
 static_assert(std::size(kCommandNames) == size_t(Kind::Any) + 1, "a word for every kind");
 
 template <size_t N>
@@ -125,6 +132,7 @@ Kind classify(const QByteArray& line, int* page) {
     }
     if (line == proto::kWriteFrame) return Kind::WriteStart;
     if (line == proto::kActivate) return Kind::Activate;
+    if (line.startsWith(kTeachWord) && line.size() == login.size()) return Kind::RadioTeach;
     for (const AuthorisedKind& a : kAuthorisedKinds)
         if (line.startsWith(commandWord(a.code)) && line.size() == login.size()) return a.kind;
     return Kind::Other;
@@ -471,7 +479,9 @@ bool KorvantaSim::applies(FaultMode mode, CommandKind kind) {
         case FaultMode::WrongComma:
             return kind == CommandKind::PollStatus || any;
         case FaultMode::BadDigits:
-            return kind == CommandKind::PollEvents || any;
+            return kind == CommandKind::PollEvents || kind == CommandKind::PollRadio || any;
+        case FaultMode::RadioRefused:
+            return kind == CommandKind::RadioTeach || kind == CommandKind::RadioDelete || any;
         default:
             return true;
     }
@@ -537,6 +547,10 @@ void KorvantaSim::setPasswordErrorToAll(bool on) {
 
 void KorvantaSim::setNoCrcOk(bool on) {
     setSwitch(NoCrcOkSwitch, on, {FaultMode::NoAnswer, CommandKind::Activate});
+}
+
+void KorvantaSim::setModemLink(bool on) {
+    setSwitch(ModemSwitch, on, {FaultMode::RadioRefused, CommandKind::Any});
 }
 
 void KorvantaSim::setAnswerDelayMs(int ms) {
@@ -623,6 +637,7 @@ KorvantaSim::ArmedFault* KorvantaSim::faultFor(CommandKind kind, int page, bool 
 }
 
 void KorvantaSim::handleLine(const QByteArray& line) {
+    if (m_restarting) return;  // a module starting up hears nothing
     int page = kAnyPage;
     CommandKind kind = classify(line, &page);
     if (std::exchange(m_expectFrame, false) && kind == CommandKind::Other) {
@@ -658,6 +673,9 @@ void KorvantaSim::carryOut(CommandKind kind, int page, const QByteArray& line) {
         case CommandKind::PollEvents:
         case CommandKind::AlarmStop:
         case CommandKind::Partition:
+        case CommandKind::PollRadio:
+        case CommandKind::RadioTeach:
+        case CommandKind::RadioDelete:
             carryOutAuthorised(kind, line);
             return;
         case CommandKind::Other:
@@ -721,7 +739,9 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
             losePort();
             return;
         case FaultMode::WrongLength:
-            if (kind == CommandKind::PollEvents) {
+            if (kind == CommandKind::PollRadio) {
+                answer(m_radio.frameLine().chopped(1));  // no closing '>'
+            } else if (kind == CommandKind::PollEvents) {
                 const QByteArray line = m_state.eventLine();
                 answer(line.left(line.size() / 2));
             } else {
@@ -736,7 +756,13 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
             return;
         }
         case FaultMode::BadDigits:
-            answer(m_state.eventLine().toLower().replace("at_{", proto::kEventLine));
+            if (kind == CommandKind::PollRadio)
+                answer(m_radio.frameLine().toLower().replace("at_<", proto::kRadioFrame));
+            else
+                answer(m_state.eventLine().toLower().replace("at_{", proto::kEventLine));
+            return;
+        case FaultMode::RadioRefused:
+            answer(proto::kRadioRefused);
             return;
         case FaultMode::NewestHigh: {
             QByteArray data = pageData(page);
@@ -764,6 +790,16 @@ void KorvantaSim::carryOutAuthorised(CommandKind kind, const QByteArray& line) {
         case CommandKind::AlarmStop:
             m_state.stopAlarms();
             answer(proto::kPasswordOk);
+            return;
+        case CommandKind::PollRadio:
+            answer(m_radio.frameLine());
+            return;
+        case CommandKind::RadioTeach:
+            // The module says nothing: the radio frames show the teaching.
+            m_radio.teach(line.at(kTeachWord.size()) - '0');
+            return;
+        case CommandKind::RadioDelete:
+            m_radio.deleteAll();
             return;
         default:
             break;
@@ -816,6 +852,7 @@ void KorvantaSim::readPage(int page) {
 
 QByteArray KorvantaSim::pageData(int page) const {
     if (page == proto::kVersionPage) return versionPage();
+    if (page == clockpage::kPage) return clockPage();
     if (page >= proto::kConfigFirstPage && page < kBlockCount)
         return m_memory.mid(kBlockSize * page, kBlockSize);
     if (isEventPage(page))
@@ -844,8 +881,70 @@ void KorvantaSim::handleFrame(const QByteArray& digits) {
             answer(proto::kWriteOk);
             return;
         }
+        if (page == clockpage::kPage) {
+            setClockFrom(f);
+            return;
+        }
+        if (FirmwareStore::isPage(page)) {
+            m_firmware.store(f);
+            answer(proto::kWriteOk);
+            return;
+        }
+        if (FirmwareStore::isControlPage(page)) {
+            checkFirmware(f);
+            return;
+        }
     }
     answer(proto::kWriteError);
+}
+
+QDateTime KorvantaSim::clockNow() const {
+    return QDateTime::currentDateTime().addMSecs(m_clockOffsetMs);
+}
+
+void KorvantaSim::setClock(const QDateTime& time) {
+    m_clockOffsetMs = QDateTime::currentDateTime().msecsTo(time);
+}
+
+QByteArray KorvantaSim::clockPage() const {
+    const QDateTime now = clockNow();
+    QByteArray data(frame::kDataSize, '\0');
+    data[clockpage::kYear] = char(now.date().year() % 100);
+    data[clockpage::kMonth] = char(now.date().month());
+    data[clockpage::kDay] = char(now.date().day());
+    data[clockpage::kHour] = char(now.time().hour());
+    data[clockpage::kMinute] = char(now.time().minute());
+    data[clockpage::kMinute + 1] = char(now.time().second());  // the PC does not show it
+    return data;
+}
+
+void KorvantaSim::setClockFrom(const frame::Frame& f) {
+    // The module's clock chip takes no impossible date; it keeps its time and says so.
+    const QDate date(2000 + f[clockpage::kYear], f[clockpage::kMonth], f[clockpage::kDay]);
+    const QTime time(f[clockpage::kHour], f[clockpage::kMinute]);
+    if (f[clockpage::kYear] > 99 || !date.isValid() || !time.isValid()) {
+        answer(proto::kWriteError);
+        return;
+    }
+    setClock(QDateTime(date, time));
+    answer(proto::kWriteOk);
+}
+
+void KorvantaSim::checkFirmware(const frame::Frame& control) {
+    if (!m_firmware.check(control)) {
+        answer(proto::kWriteError);
+        return;
+    }
+    answer(proto::kFirmwareOk);
+    // The new firmware starts: nothing is heard until it runs, and the session is gone.
+    m_restarting = true;
+    m_session = false;
+    m_expectFrame = false;
+    QTimer::singleShot(m_restartMs, this, [this] {
+        m_restarting = false;
+        ++m_restarts;
+        emit restarted();
+    });
 }
 
 void KorvantaSim::activate() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -18,7 +19,9 @@
 #include "link/pageframe.h"
 #include "link/protocol.h"
 #include "params/flashaddr.h"
+#include "sim/firmwarestore.h"
 #include "sim/modulestate.h"
+#include "sim/radioslots.h"
 
 // Plays the GSM-Korvanta module on a pseudo-terminal. The PC side opens the pty's slave,
 // which is linked as a COM name in the ports folder. Runs on the thread that creates it,
@@ -28,17 +31,20 @@ class KorvantaSim : public QObject {
 public:
     // What a received line asks of the module.
     enum class CommandKind {
-        Login,       // "RPWD" + code string
-        PageRead,    // "RDFL" + four page digits
-        WriteStart,  // "WRFL": the next line is a page frame
-        PageWrite,   // the line after "WRFL", unless it is one of the commands above
-        Activate,    // "WRACT"
-        PollStatus,  // "RPWS" + code string: a status frame
-        PollEvents,  // "RPWE" + code string: the last eight events
-        AlarmStop,   // "RSTP" + code string
-        Partition,   // "PT1A", "PT2A", "PT1D", "PT2D" + code string
-        Other,       // any other command: further authorised commands, unknown lines
-        Any,         // every kind above (in a fault: whichever the mode applies to)
+        Login,        // "RPWD" + code string
+        PageRead,     // "RDFL" + four page digits
+        WriteStart,   // "WRFL": the next line is a page frame
+        PageWrite,    // the line after "WRFL", unless it is one of the commands above
+        Activate,     // "WRACT"
+        PollStatus,   // "RPWS" + code string: a status frame
+        PollEvents,   // "RPWE" + code string: the last eight events
+        AlarmStop,    // "RSTP" + code string
+        Partition,    // "PT1A", "PT2A", "PT1D", "PT2D" + code string
+        PollRadio,    // "RPWF" + code string: the radio frame
+        RadioTeach,   // "TRF" + slot character + code string
+        RadioDelete,  // "DLRF" + code string: every radio slot emptied
+        Other,        // any other command: further authorised commands, unknown lines
+        Any,          // every kind above (in a fault: whichever the mode applies to)
     };
     static constexpr int kCommandKindCount = int(CommandKind::Any);
 
@@ -60,6 +66,7 @@ public:
         WrongComma,     // (status polls) a status frame with a field separator that is no comma
         BadDigits,      // (event polls) the event line's digits in lower case
         NewestHigh,     // (reads of the event page with the newest-slot byte) that byte 255
+        RadioRefused,   // (teach, delete-radio) "RFTERR", as over a modem link
     };
 
     static constexpr int kAnyPage = -1;
@@ -123,6 +130,8 @@ public:
     void setNoCrcOk(bool on);
     // Every answer goes out this much later, by timer.
     void setAnswerDelayMs(int ms);
+    // The line runs through a modem: teaching and deleting radio devices are refused.
+    void setModemLink(bool on);
 
     // Every complete line received from the PC, in order, without its CR.
     const QList<QByteArray>& receivedLines() const { return m_received; }
@@ -174,6 +183,22 @@ public:
     // One step of life at once.
     void liveStep();
 
+    // The module's clock. It runs on from whatever it was last set to, by the PC or here.
+    QDateTime clockNow() const;
+    void setClock(const QDateTime& time);
+
+    // The radio slots and their teaching.
+    RadioSlots& radio() { return m_radio; }
+    const RadioSlots& radio() const { return m_radio; }
+
+    // The firmware pages received, and the firmware the last good check installed.
+    const FirmwareStore& firmware() const { return m_firmware; }
+    // After "FIRMWAREOK" the module restarts on its new firmware and hears nothing for this
+    // long (default 4 s); then it is back, logged out.
+    void setRestartMs(int ms) { m_restartMs = ms; }
+    bool restarting() const { return m_restarting; }
+    int restarts() const { return m_restarts; }
+
     // Bytes move at 19200 baud, 8N1, in both directions, without blocking the thread.
     void setPace(bool on);
     bool pace() const { return m_pace; }
@@ -187,6 +212,8 @@ signals:
     void lineReceived(const QByteArray& line);
     // A PortLost fault has closed the line; start() plugs it in again.
     void unplugged();
+    // The restart after a firmware check is over.
+    void restarted();
 
 private:
     struct InboundLine {
@@ -208,6 +235,7 @@ private:
         WrongPageSwitch,
         NoCrcOkSwitch,
         DelaySwitch,
+        ModemSwitch,
         SwitchCount
     };
 
@@ -220,6 +248,9 @@ private:
     void takeByFault(ArmedFault& armed, CommandKind kind, int page);
     ArmedFault* faultFor(CommandKind kind, int page, bool late);
     void handleFrame(const QByteArray& digits);
+    void setClockFrom(const frame::Frame& f);
+    void checkFirmware(const frame::Frame& control);
+    QByteArray clockPage() const;
     void readPage(int page);
     void carryOutAuthorised(CommandKind kind, const QByteArray& line);
     QByteArray pageData(int page) const;
@@ -259,6 +290,12 @@ private:
     QByteArray m_firmwareText = QByteArrayLiteral("GSM-Korvanta 4.07");
     QByteArray m_dataVersionText = QByteArrayLiteral("2");
     int m_activations = 0;
+    qint64 m_clockOffsetMs = 0;  // the module's clock against the PC's
+    RadioSlots m_radio;
+    FirmwareStore m_firmware;
+    int m_restartMs = 4000;
+    bool m_restarting = false;
+    int m_restarts = 0;
     bool m_session = false;
     bool m_expectFrame = false;  // the line after "WRFL" is its frame
 

@@ -91,9 +91,9 @@ int main(int argc, char** argv) {
             "Fault on the first COUNT commands (default every one) of a kind, for reads and "
             "written frames only of PAGE (* any); repeatable. MODE: no-answer, pwderr, damage, "
             "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost, "
-            "wrong-length, wrong-comma, bad-digits, newest-high. COMMAND: login, read, "
+            "wrong-length, wrong-comma, bad-digits, newest-high, rfterr. COMMAND: login, read, "
             "write-start, write, activate, poll-status, poll-events, alarm-stop, partition, "
-            "other, any."),
+            "poll-radio, teach, delete-radio, other, any."),
         QStringLiteral("MODE:COMMAND[:PAGE][:COUNT]"));
     const QCommandLineOption statusVersionOpt(
         QStringLiteral("status-version"),
@@ -104,18 +104,34 @@ int main(int argc, char** argv) {
         QStringLiteral("Interval of the module's life (a zone opening and closing, the battery "
                        "drifting, messages); 0 keeps it still."),
         QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption modemOpt(
+        QStringLiteral("modem"),
+        QStringLiteral(
+            "Play a link through a modem: radio teach and delete are refused (RFTERR)."));
+    const QCommandLineOption teachOpt(
+        QStringLiteral("teach-ms"),
+        QStringLiteral("How long after a teach starts its radio device sends; 0: never."),
+        QStringLiteral("ms"), QStringLiteral("3000"));
+    const QCommandLineOption restartOpt(
+        QStringLiteral("restart-ms"),
+        QStringLiteral("How long the module hears nothing after a firmware check (FIRMWAREOK)."),
+        QStringLiteral("ms"), QStringLiteral("4000"));
     const QCommandLineOption helpOpt = parser.addHelpOption();
     parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
                        noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
-                       paceOpt, faultOpt, statusVersionOpt, liveOpt});
+                       paceOpt, faultOpt, statusVersionOpt, liveOpt, modemOpt, teachOpt,
+                       restartOpt});
     if (!parser.parse(app.arguments())) return fail(parser.errorText(), kBadUsage);
     if (parser.isSet(helpOpt)) parser.showHelp(0);
 
     int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0, liveMs = 0;
+    int teachMs = 0, restartMs = 0;
     if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
         !intOption(parser, damageOpt, -1, &damagedPage) ||
         !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
-        !intOption(parser, delayOpt, 0, &delayMs) || !intOption(parser, liveOpt, 1000, &liveMs))
+        !intOption(parser, delayOpt, 0, &delayMs) || !intOption(parser, liveOpt, 1000, &liveMs) ||
+        !intOption(parser, teachOpt, 3000, &teachMs) ||
+        !intOption(parser, restartOpt, 4000, &restartMs))
         return fail(QStringLiteral("page numbers and intervals are whole numbers from 0"),
                     kBadUsage);
     int statusVersion = 0;
@@ -146,6 +162,9 @@ int main(int argc, char** argv) {
     sim.setPace(parser.isSet(paceOpt));
     sim.setStatusVersion(statusVersion);
     sim.setLiveIntervalMs(liveMs);
+    sim.setModemLink(parser.isSet(modemOpt));
+    sim.radio().setTeachMs(teachMs);
+    sim.setRestartMs(restartMs);
 
     // The memory a module with this installer code would leave the factory with, unless a
     // file carries one over from an earlier run.

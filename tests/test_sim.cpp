@@ -269,7 +269,7 @@ private slots:
         row("pwderr to the first read of page 3", "pwderr:read:3:1", "RDFL0002 RDFL0003 RDFL0003",
             "frame:2 PWDERR frame:3", "1");
         // A poll with a wrong code is refused by the module itself, not by the fault.
-        row("pwderr to other commands", "pwderr:other", "RPWF000000 HELLO RPWS000000",
+        row("pwderr to other commands", "pwderr:other", "XYZW000000 HELLO RPWS000000",
             "PWDERR PWDERR PWDERR", "2");
         row("damaged frames only to reads", "damage:any", "WRACT RDFL0006 RDFLFFFF",
             "CRCOK damaged:6 damaged:65535", "2");
@@ -414,7 +414,7 @@ private slots:
         b.sim.setPasswordErrorToAll(false);
         b.send(kLogin);
         b.writeFrame(1);
-        const QList<int> expected{2, 2, 2, 1, 1, 1, 0, 0, 0, 1};  // in the order of CommandKind
+        const QList<int> expected{2, 2, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1};  // as CommandKind lists
         for (int k = 0; k < expected.size(); ++k)
             QCOMPARE(b.sim.commandCount(Kind(k)), expected[k]);
         QCOMPARE(b.sim.commandCount(Kind::Any), 10);  // stray frame digits are no command
@@ -473,6 +473,10 @@ private slots:
         ok("newest-high:read", fault(Mode::NewestHigh, Kind::PageRead));
         ok("pwderr:alarm-stop", fault(Mode::PasswordError, Kind::AlarmStop));
         ok("no-answer:partition:*:1", fault(Mode::NoAnswer, Kind::Partition, -1, 1));
+        ok("rfterr:teach", fault(Mode::RadioRefused, Kind::RadioTeach));
+        ok("rfterr:delete-radio:*:1", fault(Mode::RadioRefused, Kind::RadioDelete, -1, 1));
+        ok("bad-digits:poll-radio", fault(Mode::BadDigits, Kind::PollRadio));
+        ok("wrong-length:poll-radio", fault(Mode::WrongLength, Kind::PollRadio));
         for (const char* text : {"",
                                  "garbage",
                                  "garbage:read:3:2:1",
@@ -494,7 +498,10 @@ private slots:
                                  "bad-digits:poll-status",
                                  "wrong-length:read",
                                  "newest-high:poll-status",
-                                 "no-answer:poll-status:3"})
+                                 "no-answer:poll-status:3",
+                                 "rfterr:read",
+                                 "rfterr:poll-radio",
+                                 "wrong-comma:poll-radio"})
             QTest::newRow(text) << text << false << Fault{};
     }
     void parseFault() {
@@ -700,6 +707,62 @@ private slots:
                  frame::DecodeResult::Ok);
         QCOMPARE(int(f[0]), 255);
         QCOMPARE(frame::data(f).mid(1), b.sim.state().eventMemory().mid(769, 255));
+    }
+
+    // The clock page, the radio slots and the firmware pages, as the module answers them.
+    void clockRadioAndFirmware_data() {
+        QTest::addColumn<QList<QByteArray>>("lines");  // sent in turn
+        QTest::addColumn<QByteArray>("answer");        // to the last: its start, or all of it
+        const QByteArray code = codeString(QStringLiteral("1234"));
+        auto frameOf = [](const QByteArray& data, int page, const QByteArray& further = {}) {
+            return frame::toHex(frame::build(data, std::uint16_t(page),
+                                             frame::ChecksumOrder::PcBigEndian, further));
+        };
+        const QByteArray noTeach = "AT_<" + QByteArray(72, '0') + "0000";
+        QTest::newRow("radio slots") << QList<QByteArray>{"RPWF" + code} << noTeach + "0000>\r\n";
+        QTest::newRow("teach slot 35: marked") << QList<QByteArray>{"TRFS" + code, "RPWF" + code}
+                                               << "AT_<" + QByteArray(72, '0') + "A3000000>\r\n";
+        QTest::newRow("teach answers nothing") << QList<QByteArray>{"TRF5" + code} << QByteArray();
+        QTest::newRow("teach with a wrong code")
+            << QList<QByteArray>{"TRF5000000"} << QByteArray("PWDERR\r\n");
+        QTest::newRow("delete ends a teach")
+            << QList<QByteArray>{"TRF5" + code, "DLRF" + code, "RPWF" + code}
+            << noTeach + "0000>\r\n";
+        QTest::newRow("clock page") << QList<QByteArray>{kLogin, "RDFLFFFE"} << QByteArray("RDFL");
+        QTest::newRow("clock read needs a login")
+            << QList<QByteArray>{"RDFLFFFE"} << QByteArray("PWDERR\r\n");
+        QTest::newRow("an impossible date is refused")
+            << QList<QByteArray>{kLogin, "WRFL",
+                                 frameOf(QByteArray("\x07\x02\x1E\x09\x05"), 0xFFFE)}
+            << QByteArray("WRFLERR\r\n");
+        QTest::newRow("a firmware page")
+            << QList<QByteArray>{kLogin, "WRFL", frameOf("fw", 33)} << QByteArray("WROK\r\n");
+        QTest::newRow("a page past the firmware")
+            << QList<QByteArray>{kLogin, "WRFL", frameOf("fw", 546)} << QByteArray("WRFLERR\r\n");
+        QByteArray count(2, '\0');
+        count[1] = 1;
+        QTest::newRow("a check of a page never sent")
+            << QList<QByteArray>{kLogin, "WRFL", frameOf(QByteArray(), 545, count + "FIRMW.")}
+            << QByteArray("WRFLERR\r\n");
+    }
+    void clockRadioAndFirmware() {
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QByteArray, answer);
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.radio().setTeachMs(0);
+        QByteArray got;
+        for (const QByteArray& line : lines) got = b.send(line);
+        QVERIFY2(answer.endsWith('\n') ? got == answer : got.startsWith(answer), got.constData());
+        if (!got.startsWith("RDFL")) return;
+        frame::Frame f{};
+        QCOMPARE(
+            frame::decodeHex(got.trimmed().mid(4), f, frame::ChecksumOrder::ModuleLittleEndian),
+            frame::DecodeResult::Ok);
+        QCOMPARE(int(frame::pageNumber(f)), 0xFFFE);
+        const QDateTime now = b.sim.clockNow();
+        QCOMPARE(int(f[0]), now.date().year() % 100);
+        QCOMPARE(int(f[1]), now.date().month());
     }
 
     void portLostIsSeenByThePc_data() {
