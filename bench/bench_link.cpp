@@ -16,6 +16,8 @@
 #include "config/transfer.h"
 #include "events/eventlistform.h"
 #include "firmware/gkffile.h"
+#include "firmware/upload.h"
+#include "link/exchange.h"
 #include "link/modulelink.h"
 #include "params/paramform.h"
 #include "sim/korvantasim.h"
@@ -130,6 +132,27 @@ void benchEventDownload(KorvantaSim& sim, TFormEventlistShort& list) {
     sim.setPace(false);
 }
 
+// The largest firmware there is (512 pages) written at the line's pace, against the time its
+// bytes need on the line.
+void benchFirmwareUpload(KorvantaSim& sim, ModuleLink& link) {
+    std::vector<gkf::Record> records(gkf::kMaxLines);
+    for (size_t r = 0; r < records.size(); ++r)
+        for (size_t i = 0; i < records[r].size(); ++i) records[r][i] = std::uint8_t(r * 3 + i);
+    const gkf::Image image = gkf::build(records);
+    sim.setPace(true);
+    sim.resetByteCounts();
+    firmware::UploadOutcome outcome{};
+    const Measure m = measure([&] {
+        ModuleExchange exchange(link);
+        outcome = firmware::upload(exchange, image);
+    });
+    const double wireS = double(sim.bytesReceived() + sim.bytesSent()) / kLineBytesPerSecond;
+    std::printf("firmware wire_s=%.3f wall_s=%.3f ratio=%.3f cpu_s=%.3f%s\n", wireS, m.wallS,
+                m.wallS / wireS, m.cpuS,
+                outcome == firmware::UploadOutcome::Done ? "" : " (upload failed)");
+    sim.setPace(false);
+}
+
 // Reading the largest firmware file there is (2048 lines) into its pages and control page.
 void benchFirmwareLoad() {
     QTemporaryDir dir;
@@ -186,5 +209,6 @@ int main(int argc, char** argv) {
     benchEventDownload(sim, list);
     benchStatusPolling(sim, status);
     benchFirmwareLoad();
+    benchFirmwareUpload(sim, link);
     return 0;
 }
