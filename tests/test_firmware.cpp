@@ -276,14 +276,9 @@ private slots:
         QTest::newRow("page 2 on its second attempt")
             << kPwdOk << Script{{2, {"", kWrOk}}} << done << QList<int>{0, 1, 2, 2, 3, 4}
             << QStringList();
-        QTest::newRow("page 2 on its third attempt")
-            << kPwdOk << Script{{2, {"", "", kWrOk}}} << done << QList<int>{0, 1, 2, 2, 2, 3, 4}
-            << QStringList();
         // "WRFLERR" is no verdict for a firmware page: the attempt waits on and runs out.
         QTest::newRow("WRFLERR, then WROK") << kPwdOk << Script{{0, {"WRFLERR\r\n", kWrOk}}} << done
                                             << QList<int>{0, 0, 1, 2, 3, 4} << QStringList();
-        QTest::newRow("page 1 never acknowledged") << kPwdOk << Script{{1, {"", "", ""}}} << failed
-                                                   << QList<int>{0, 1, 1, 1} << QStringList();
         QTest::newRow("last page never acknowledged")
             << kPwdOk << Script{{4, {"WRFLERR\r\n", "", "CRCOK\r\n"}}} << failed
             << QList<int>{0, 1, 2, 3, 4, 4, 4} << QStringList();

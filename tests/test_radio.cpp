@@ -264,23 +264,6 @@ private slots:
         QCOMPARE(m_log.mid(at + 1, 2), (QStringList{"tick", "tick"}));
     }
 
-    void refusedOverAModemIsToldOncePerAnswer() {
-        LinkRig rig;
-        TFormRF form(*rig.link, rig.dialogs);
-        logTicks(rig, form);
-        rig.answer = [this](const QByteArray& line) {
-            m_log << QString::fromLatin1(line.left(4));
-            return line.startsWith("TRF") ? QByteArray("RFTERR\r\n") : QByteArray();
-        };
-        form.show();
-        form.RFTimer().start();
-        rig.dialogs.answers = {true};
-        form.btTeach[7]->click();
-        runUntil(rig, [&] { return m_log.count(QStringLiteral("RPWF")) >= 3; });
-        QCOMPARE(rig.dialogs.messages, QStringList{QString::fromUtf8(radio::kRefused)});
-        QVERIFY(!rig.link->flag(Flag::RadioRefused));
-    }
-
     void noPortOrBusyLink() {
         LinkRig rig;
         TFormRF form(*rig.link, rig.dialogs);
