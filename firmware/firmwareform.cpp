@@ -86,15 +86,22 @@ void TFormFirmware::btLoadClick() {
     setStatus(firmware::kLoaded);
 }
 
-void TFormFirmware::btStartClick() {
+bool TFormFirmware::canSend() {
     if (!m_link.connected()) {
         m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
+        return false;
     }
+    // Without a loaded file the control page is not built: its zeros would go out numbered
+    // as page 0, the first block of the parameter memory. An empty file has no pages to send.
     if (!m_image || m_image->pageCount() == 0) {
         setStatus(firmware::kNothingLoaded);
-        return;
+        return false;
     }
+    return true;
+}
+
+void TFormFirmware::btStartClick() {
+    if (!canSend()) return;
     const std::shared_ptr<const gkf::Image> image = m_image;
     std::optional<firmware::UploadOutcome> outcome;
     QString verdict;
@@ -150,16 +157,7 @@ void TFormFirmware::btStopClick() {
 }
 
 void TFormFirmware::btCRC_RestartClick() {
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
-    // Without a loaded file the control page is not built: its zeros would go out numbered
-    // as page 0, the first block of the parameter memory. An empty file has no pages to check.
-    if (!m_image || m_image->pageCount() == 0) {
-        setStatus(firmware::kNothingLoaded);
-        return;
-    }
+    if (!canSend()) return;
     const std::shared_ptr<const gkf::Image> image = m_image;
     std::optional<firmware::CheckOutcome> outcome;
     QString verdict;

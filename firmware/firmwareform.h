@@ -37,6 +37,8 @@ public:
     QString statusText() const { return StatusBar1->currentMessage(); }
 
 private:
+    // The port is open and pages are loaded; otherwise says why not.
+    bool canSend();
     void setStatus(const char* text);
     void setTransferButtonsEnabled(bool enabled);
 
