@@ -28,6 +28,13 @@ namespace {
 constexpr int kHighestPort = 96;
 const QByteArray kModuleLineEnd = QByteArray(1, proto::kLineEnd) + proto::kLineFeed;
 
+// What the modem says of a call.
+const QByteArray kConnected = QByteArray(proto::kConnect) + " 9600";
+const QByteArray kNoCarrier = QByteArrayLiteral("NO CARRIER");
+const QByteArray kBusy = QByteArrayLiteral("BUSY");
+const QByteArray kModemError = QByteArrayLiteral("ERROR");
+constexpr int kEscapeLength = 3;  // "+++"
+
 // 19200 baud with a start and a stop bit: 1920 bytes a second.
 constexpr qint64 kBytesPerSecond = 1920;
 constexpr double kByteNs = 1e9 / double(kBytesPerSecond);
@@ -99,11 +106,12 @@ QByteArray commandWord(int code) { return authorisedCommand(code, QString()).lef
 constexpr const char* kModeNames[] = {"no-answer",   "pwderr",       "damage",        "wrong-page",
                                       "late",        "garbage",      "garbage-burst", "wrong-kind",
                                       "port-lost",   "wrong-length", "wrong-comma",   "bad-digits",
-                                      "newest-high", "rfterr"};
-static_assert(std::size(kModeNames) == size_t(Mode::RadioRefused) + 1, "a word for every mode");
+                                      "newest-high", "rfterr",      "no-carrier",    "busy"};
+static_assert(std::size(kModeNames) == size_t(Mode::Busy) + 1, "a word for every mode");
 constexpr const char* kCommandNames[] = {
     "login",      "read",      "write-start", "write", "activate",     "poll-status", "poll-events",
-    "alarm-stop", "partition", "poll-radio",  "teach", "delete-radio", "other",       "any"};
+    "alarm-stop", "partition", "poll-radio",  "teach", "delete-radio", "modem",       "dial",
+    "hang-up",    "other",     "any"};
 static_assert(std::size(kCommandNames) == size_t(Kind::Any) + 1, "a word for every kind");
 
 template <size_t N>
@@ -136,6 +144,15 @@ Kind classify(const QByteArray& line, int* page) {
     for (const AuthorisedKind& a : kAuthorisedKinds)
         if (line.startsWith(commandWord(a.code)) && line.size() == login.size()) return a.kind;
     return Kind::Other;
+}
+
+// What a line asks of a modem on its commands; nothing for a line that is no "AT" command.
+std::optional<Kind> modemCommand(const QByteArray& line) {
+    const QByteArray upper = line.toUpper();
+    if (!upper.startsWith(proto::kModemAt)) return std::nullopt;
+    if (upper.startsWith("ATD")) return Kind::Dial;
+    if (upper.startsWith("ATH")) return Kind::HangUp;
+    return Kind::ModemCommand;
 }
 
 // The page a written frame carries, whether or not its checksum holds.
@@ -191,6 +208,12 @@ KorvantaSim::KorvantaSim(QObject* parent) : QObject(parent), m_memory(factoryMem
     m_paceTimer.setInterval(kPaceTickMs);
     m_paceTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_paceTimer, &QTimer::timeout, this, &KorvantaSim::releasePaced);
+    for (QTimer* t : {&m_dialTimer, &m_escapeTimer}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_dialTimer, &QTimer::timeout, this, &KorvantaSim::finishDial);
+    connect(&m_escapeTimer, &QTimer::timeout, this, &KorvantaSim::escapeToCommands);
 }
 
 KorvantaSim::~KorvantaSim() { stop(); }
@@ -431,6 +454,7 @@ void KorvantaSim::onReadable() {
         m_bytesIn += n;
         const double nowNs = double(m_clock.nsecsElapsed());
         for (ssize_t i = 0; i < n; ++i) {
+            if (m_modemOn && m_modemState == ModemState::Online) watchEscape(buf[i]);
             // On a paced line a byte is only complete one byte time after the previous one.
             if (m_pace) m_lastArrivalNs = std::max(m_lastArrivalNs, nowNs) + kByteNs;
             std::optional<QByteArray> line = m_assembler.push(buf[i]);
@@ -482,6 +506,9 @@ bool KorvantaSim::applies(FaultMode mode, CommandKind kind) {
             return kind == CommandKind::PollEvents || kind == CommandKind::PollRadio || any;
         case FaultMode::RadioRefused:
             return kind == CommandKind::RadioTeach || kind == CommandKind::RadioDelete || any;
+        case FaultMode::NoCarrier:
+        case FaultMode::Busy:
+            return kind == CommandKind::Dial || any;
         default:
             return true;
     }
@@ -549,7 +576,9 @@ void KorvantaSim::setNoCrcOk(bool on) {
     setSwitch(NoCrcOkSwitch, on, {FaultMode::NoAnswer, CommandKind::Activate});
 }
 
-void KorvantaSim::setModemLink(bool on) {
+void KorvantaSim::setModem(bool on) {
+    m_modemOn = on;
+    hangUpModem();
     setSwitch(ModemSwitch, on, {FaultMode::RadioRefused, CommandKind::Any});
 }
 
@@ -637,16 +666,29 @@ KorvantaSim::ArmedFault* KorvantaSim::faultFor(CommandKind kind, int page, bool 
 }
 
 void KorvantaSim::handleLine(const QByteArray& line) {
-    if (m_restarting) return;  // a module starting up hears nothing
     int page = kAnyPage;
-    CommandKind kind = classify(line, &page);
-    if (std::exchange(m_expectFrame, false) && kind == CommandKind::Other) {
-        // Whatever follows "WRFL" is its frame, unless it is a command: then the frame never
-        // came, and the PC has moved on.
-        kind = CommandKind::PageWrite;
-        page = writtenPage(line);
-    } else if (kind == CommandKind::Other && isHexDigits(line)) {
-        return;  // frame digits without a "WRFL" before them are noise and go unanswered
+    CommandKind kind = CommandKind::Other;
+    if (m_modemOn && m_modemState == ModemState::Dialling) {
+        // Whatever the PC sends while the modem dials ends the call.
+        hangUpModem();
+        answer(kNoCarrier);
+        return;
+    }
+    if (m_modemOn && m_modemState != ModemState::Online) {
+        const std::optional<CommandKind> modemKind = modemCommand(line);
+        if (!modemKind) return;  // a modem on its commands hears nothing but "AT"
+        kind = *modemKind;
+    } else {
+        if (m_restarting) return;  // a module starting up hears nothing
+        kind = classify(line, &page);
+        if (std::exchange(m_expectFrame, false) && kind == CommandKind::Other) {
+            // Whatever follows "WRFL" is its frame, unless it is a command: then the frame
+            // never came, and the PC has moved on.
+            kind = CommandKind::PageWrite;
+            page = writtenPage(line);
+        } else if (kind == CommandKind::Other && isHexDigits(line)) {
+            return;  // frame digits without a "WRFL" before them are noise and go unanswered
+        }
     }
     ++m_commandCounts[size_t(kind)];
 
@@ -677,6 +719,11 @@ void KorvantaSim::carryOut(CommandKind kind, int page, const QByteArray& line) {
         case CommandKind::RadioTeach:
         case CommandKind::RadioDelete:
             carryOutAuthorised(kind, line);
+            return;
+        case CommandKind::ModemCommand:
+        case CommandKind::Dial:
+        case CommandKind::HangUp:
+            carryOutModem(kind, line);
             return;
         case CommandKind::Other:
         case CommandKind::Any:
@@ -737,6 +784,10 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
             return;
         case FaultMode::PortLost:
             losePort();
+            return;
+        case FaultMode::NoCarrier:
+        case FaultMode::Busy:
+            startDial(armed.fault.mode);
             return;
         case FaultMode::WrongLength:
             if (kind == CommandKind::PollRadio) {
@@ -968,6 +1019,75 @@ void KorvantaSim::answerRaw(const QByteArray& bytes) {
         return;
     }
     QTimer::singleShot(m_answerDelayMs, Qt::PreciseTimer, this, [this, bytes] { writeOut(bytes); });
+}
+
+void KorvantaSim::watchEscape(char byte) {
+    const qint64 nowMs = m_clock.elapsed();
+    const bool quietBefore = nowMs - m_lastByteMs >= m_guardMs;
+    m_lastByteMs = nowMs;
+    if (byte == '+' && m_escapePluses < kEscapeLength && (m_escapePluses > 0 || quietBefore)) {
+        // The escape counts only once the line stays quiet for a guard time after it.
+        if (++m_escapePluses == kEscapeLength) m_escapeTimer.start(m_guardMs);
+        return;
+    }
+    m_escapePluses = 0;
+    m_escapeTimer.stop();
+}
+
+void KorvantaSim::escapeToCommands() {
+    m_escapePluses = 0;
+    m_assembler = LineAssembler(proto::kMaxLineLength);  // the "+++" was the modem's, not a line
+    m_modemState = ModemState::Escaped;
+    answer(proto::kOk);
+}
+
+void KorvantaSim::startDial(FaultMode outcome) {
+    m_modemState = ModemState::Dialling;
+    m_dialOutcome = outcome;
+    m_dialTimer.start(m_connectMs + m_answerDelayMs);
+}
+
+void KorvantaSim::finishDial() {
+    if (m_dialOutcome != FaultMode::NoAnswer) {
+        m_modemState = ModemState::OnHook;
+        answer(m_dialOutcome == FaultMode::Busy ? kBusy : kNoCarrier);
+        return;
+    }
+    m_modemState = ModemState::Online;
+    m_escapePluses = 0;
+    m_lastByteMs = m_clock.elapsed();
+    answer(kConnected);
+}
+
+void KorvantaSim::hangUpModem() {
+    m_dialTimer.stop();
+    m_escapeTimer.stop();
+    m_escapePluses = 0;
+    if (m_modemState == ModemState::Online || m_modemState == ModemState::Escaped) {
+        // The module loses the call, and its session with it.
+        m_session = false;
+        m_expectFrame = false;
+    }
+    m_modemState = ModemState::OnHook;
+}
+
+void KorvantaSim::carryOutModem(CommandKind kind, const QByteArray& line) {
+    const bool callUp = m_modemState == ModemState::Escaped;
+    if (kind == CommandKind::HangUp) {
+        hangUpModem();
+        answer(proto::kOk);
+    } else if (kind == CommandKind::Dial) {
+        if (callUp)
+            answer(kModemError);  // one call at a time
+        else
+            startDial(FaultMode::NoAnswer);
+    } else if (callUp && line.toUpper() == "ATO") {
+        m_modemState = ModemState::Online;
+        m_lastByteMs = m_clock.elapsed();
+        answer(kConnected);
+    } else {
+        answer(proto::kOk);
+    }
 }
 
 void KorvantaSim::sendLine(const QByteArray& line) { writeOut(line + kModuleLineEnd); }

@@ -43,6 +43,9 @@ public:
         PollRadio,    // "RPWF" + code string: the radio frame
         RadioTeach,   // "TRF" + slot character + code string
         RadioDelete,  // "DLRF" + code string: every radio slot emptied
+        ModemCommand, // (modem on its commands) any other "AT..." line: "OK"
+        Dial,         // (modem on its commands) "ATD" + number
+        HangUp,       // (modem on its commands) "ATH"
         Other,        // any other command: further authorised commands, unknown lines
         Any,          // every kind above (in a fault: whichever the mode applies to)
     };
@@ -67,6 +70,8 @@ public:
         BadDigits,      // (event polls) the event line's digits in lower case
         NewestHigh,     // (reads of the event page with the newest-slot byte) that byte 255
         RadioRefused,   // (teach, delete-radio) "RFTERR", as over a modem link
+        NoCarrier,      // (dial) "NO CARRIER" after the connect delay: nobody answered
+        Busy,           // (dial) "BUSY" after the connect delay
     };
 
     static constexpr int kAnyPage = -1;
@@ -130,8 +135,20 @@ public:
     void setNoCrcOk(bool on);
     // Every answer goes out this much later, by timer.
     void setAnswerDelayMs(int ms);
-    // The line runs through a modem: teaching and deleting radio devices are refused.
-    void setModemLink(bool on);
+
+    // A modem in front of the module, as on a phone link (off by default). On its commands
+    // it answers every "AT..." line itself with "OK" and ignores other lines; "ATD<number>"
+    // brings "CONNECT 9600" connect-ms later, and from then on lines pass to the module. A
+    // line while it dials ends the call ("NO CARRIER"). "+++" with guard-ms of silence before
+    // and after it brings the modem back to its commands ("OK") with the call still up;
+    // "ATO" goes back on line, "ATH" hangs up (the module's session ends with the call).
+    // Over this link the module refuses to teach or delete radio devices ("RFTERR").
+    enum class ModemState { OnHook, Dialling, Online, Escaped };
+    void setModem(bool on);
+    bool modem() const { return m_modemOn; }
+    ModemState modemState() const { return m_modemState; }
+    void setModemConnectMs(int ms) { m_connectMs = ms; }
+    void setModemGuardMs(int ms) { m_guardMs = ms; }
 
     // Every complete line received from the PC, in order, without its CR.
     const QList<QByteArray>& receivedLines() const { return m_received; }
@@ -240,6 +257,12 @@ private:
     };
 
     void onReadable();
+    void watchEscape(char byte);
+    void escapeToCommands();
+    void startDial(FaultMode outcome);
+    void finishDial();
+    void hangUpModem();
+    void carryOutModem(CommandKind kind, const QByteArray& line);
     void acceptLine(const QByteArray& line);
     void deliverDueLines();
     void scheduleInbound();
@@ -304,6 +327,16 @@ private:
     std::array<int, SwitchCount> m_switchIds;
     int m_answerDelayMs = 0;  // of the command being handled, from its Late fault
     bool m_losingPort = false;
+
+    bool m_modemOn = false;
+    ModemState m_modemState = ModemState::OnHook;
+    int m_connectMs = 3000;
+    int m_guardMs = 1000;
+    QTimer m_dialTimer;
+    FaultMode m_dialOutcome = FaultMode::NoAnswer;  // NoAnswer: the call is taken
+    QTimer m_escapeTimer;
+    int m_escapePluses = 0;
+    qint64 m_lastByteMs = 0;  // when the PC last sent a byte, on m_clock
 
     // Pacing: all times are nanoseconds on m_clock.
     bool m_pace = false;

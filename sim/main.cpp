@@ -91,9 +91,10 @@ int main(int argc, char** argv) {
             "Fault on the first COUNT commands (default every one) of a kind, for reads and "
             "written frames only of PAGE (* any); repeatable. MODE: no-answer, pwderr, damage, "
             "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost, "
-            "wrong-length, wrong-comma, bad-digits, newest-high, rfterr. COMMAND: login, read, "
-            "write-start, write, activate, poll-status, poll-events, alarm-stop, partition, "
-            "poll-radio, teach, delete-radio, other, any."),
+            "wrong-length, wrong-comma, bad-digits, newest-high, rfterr, no-carrier, busy. "
+            "COMMAND: login, read, write-start, write, activate, poll-status, poll-events, "
+            "alarm-stop, partition, poll-radio, teach, delete-radio, modem (an AT command of "
+            "the modem's own), dial, hang-up, other, any."),
         QStringLiteral("MODE:COMMAND[:PAGE][:COUNT]"));
     const QCommandLineOption statusVersionOpt(
         QStringLiteral("status-version"),
@@ -107,7 +108,17 @@ int main(int argc, char** argv) {
     const QCommandLineOption modemOpt(
         QStringLiteral("modem"),
         QStringLiteral(
-            "Play a link through a modem: radio teach and delete are refused (RFTERR)."));
+            "Put a modem in front of the module: it answers AT with OK and ATD<number> with "
+            "CONNECT 9600, then passes lines through until +++ (with guard times) or ATH. "
+            "Radio teach and delete are refused over it (RFTERR)."));
+    const QCommandLineOption connectOpt(
+        QStringLiteral("connect-ms"),
+        QStringLiteral("How long the modem takes from ATD to CONNECT (or NO CARRIER, BUSY)."),
+        QStringLiteral("ms"), QStringLiteral("3000"));
+    const QCommandLineOption guardOpt(
+        QStringLiteral("guard-ms"),
+        QStringLiteral("The silence the modem wants before and after +++."),
+        QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption teachOpt(
         QStringLiteral("teach-ms"),
         QStringLiteral("How long after a teach starts its radio device sends; 0: never."),
@@ -119,19 +130,21 @@ int main(int argc, char** argv) {
     const QCommandLineOption helpOpt = parser.addHelpOption();
     parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
                        noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
-                       paceOpt, faultOpt, statusVersionOpt, liveOpt, modemOpt, teachOpt,
-                       restartOpt});
+                       paceOpt, faultOpt, statusVersionOpt, liveOpt, modemOpt, connectOpt,
+                       guardOpt, teachOpt, restartOpt});
     if (!parser.parse(app.arguments())) return fail(parser.errorText(), kBadUsage);
     if (parser.isSet(helpOpt)) parser.showHelp(0);
 
     int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0, liveMs = 0;
-    int teachMs = 0, restartMs = 0;
+    int teachMs = 0, restartMs = 0, connectMs = 0, guardMs = 0;
     if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
         !intOption(parser, damageOpt, -1, &damagedPage) ||
         !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
         !intOption(parser, delayOpt, 0, &delayMs) || !intOption(parser, liveOpt, 1000, &liveMs) ||
         !intOption(parser, teachOpt, 3000, &teachMs) ||
-        !intOption(parser, restartOpt, 4000, &restartMs))
+        !intOption(parser, restartOpt, 4000, &restartMs) ||
+        !intOption(parser, connectOpt, 3000, &connectMs) ||
+        !intOption(parser, guardOpt, 1000, &guardMs))
         return fail(QStringLiteral("page numbers and intervals are whole numbers from 0"),
                     kBadUsage);
     int statusVersion = 0;
@@ -162,7 +175,9 @@ int main(int argc, char** argv) {
     sim.setPace(parser.isSet(paceOpt));
     sim.setStatusVersion(statusVersion);
     sim.setLiveIntervalMs(liveMs);
-    sim.setModemLink(parser.isSet(modemOpt));
+    sim.setModem(parser.isSet(modemOpt));
+    sim.setModemConnectMs(connectMs);
+    sim.setModemGuardMs(guardMs);
     sim.radio().setTeachMs(teachMs);
     sim.setRestartMs(restartMs);
 

@@ -27,6 +27,7 @@ using Kind = KorvantaSim::CommandKind;
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Mode)
 Q_DECLARE_METATYPE(Kind)
+Q_DECLARE_METATYPE(KorvantaSim::ModemState)
 
 namespace {
 
@@ -414,7 +415,7 @@ private slots:
         b.sim.setPasswordErrorToAll(false);
         b.send(kLogin);
         b.writeFrame(1);
-        const QList<int> expected{2, 2, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1};  // as CommandKind lists
+        const QList<int> expected{2, 2, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // by kind
         for (int k = 0; k < expected.size(); ++k)
             QCOMPARE(b.sim.commandCount(Kind(k)), expected[k]);
         QCOMPARE(b.sim.commandCount(Kind::Any), 10);  // stray frame digits are no command
@@ -477,6 +478,10 @@ private slots:
         ok("rfterr:delete-radio:*:1", fault(Mode::RadioRefused, Kind::RadioDelete, -1, 1));
         ok("bad-digits:poll-radio", fault(Mode::BadDigits, Kind::PollRadio));
         ok("wrong-length:poll-radio", fault(Mode::WrongLength, Kind::PollRadio));
+        ok("no-carrier:dial", fault(Mode::NoCarrier, Kind::Dial));
+        ok("busy:dial:*:1", fault(Mode::Busy, Kind::Dial, -1, 1));
+        ok("no-answer:modem:*:2", fault(Mode::NoAnswer, Kind::ModemCommand, -1, 2));
+        ok("late=40:hang-up", fault(Mode::Late, Kind::HangUp, -1, -1, 40));
         for (const char* text : {"",
                                  "garbage",
                                  "garbage:read:3:2:1",
@@ -501,7 +506,10 @@ private slots:
                                  "no-answer:poll-status:3",
                                  "rfterr:read",
                                  "rfterr:poll-radio",
-                                 "wrong-comma:poll-radio"})
+                                 "wrong-comma:poll-radio",
+                                 "busy:read",
+                                 "no-carrier:modem",
+                                 "no-answer:dial:3"})
             QTest::newRow(text) << text << false << Fault{};
     }
     void parseFault() {
@@ -763,6 +771,128 @@ private slots:
         const QDateTime now = b.sim.clockNow();
         QCOMPARE(int(f[0]), now.date().year() % 100);
         QCOMPARE(int(f[1]), now.date().month());
+    }
+
+    // The modem in front of the module, line by line: what a call looks like from the PC.
+    void modemCall() {
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setModem(true);
+        b.sim.setModemConnectMs(20);
+        b.sim.setModemGuardMs(30);
+        QCOMPARE(b.send("AT"), QByteArray("OK\r\n"));
+        QCOMPARE(b.send("at&f"), QByteArray("OK\r\n"));
+        QCOMPARE(b.send(kLogin), QByteArray());  // on hook the module is out of reach
+        QCOMPARE(b.send("ATD0630"), QByteArray());
+        QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Dialling);
+        QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 14; }));
+        QCOMPARE(b.port.readAll(), QByteArray("CONNECT 9600\r\n"));
+        QCOMPARE(b.send("AT"), QByteArray());  // on line: the module's, and it does not know it
+        QCOMPARE(b.send(kLogin), QByteArray("PWDOK\r\n"));
+        const QByteArray teach = authorisedCommand(proto::kAuthTeachFirst, QStringLiteral("1234"));
+        QCOMPARE(b.send(teach), QByteArray("RFTERR\r\n"));  // not over a phone line
+
+        // "+++" after and before a guard time of silence: back to the modem's commands.
+        QTest::qWait(40);
+        QElapsedTimer clock;
+        clock.start();
+        b.port.write("+++");
+        QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 4; }));
+        QVERIFY(clock.elapsed() >= 30);
+        QCOMPARE(b.port.readAll(), QByteArray("OK\r\n"));
+        QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Escaped);
+        QVERIFY(b.sim.sessionOpen());  // the call is still up
+        QCOMPARE(b.send("ATO"), QByteArray("CONNECT 9600\r\n"));
+        QCOMPARE(b.send("RDFL0000").left(4), QByteArray("RDFL"));
+
+        QTest::qWait(40);
+        b.port.write("+++");
+        QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 4; }));
+        QCOMPARE(b.port.readAll(), QByteArray("OK\r\n"));
+        QCOMPARE(b.send("ATH"), QByteArray("OK\r\n"));
+        QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::OnHook);
+        QVERIFY(!b.sim.sessionOpen());
+        QCOMPARE(b.sim.commandCount(Kind::Dial), 1);
+        QCOMPARE(b.sim.commandCount(Kind::HangUp), 1);
+    }
+
+    void modemEscapeWantsSilence_data() {
+        QTest::addColumn<QByteArray>("before");  // sent just before the "+++"
+        QTest::addColumn<QByteArray>("after");   // sent just after it
+        QTest::newRow("data right before") << QByteArray("X") << QByteArray();
+        QTest::newRow("data right after") << QByteArray() << QByteArray("Y");
+        QTest::newRow("a fourth plus") << QByteArray() << QByteArray("+");
+    }
+    void modemEscapeWantsSilence() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setModem(true);
+        b.sim.setModemConnectMs(0);
+        b.sim.setModemGuardMs(30);
+        b.send("ATD1");
+        QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 14; }));
+        b.port.readAll();
+        QTest::qWait(40);
+        b.port.write(before + "+++" + after);
+        QTest::qWait(80);
+        QCOMPARE(b.port.readAll(), QByteArray());
+        QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Online);
+    }
+
+    void modemDialOutcomes_data() {
+        QTest::addColumn<QList<Fault>>("faults");
+        QTest::addColumn<QByteArray>("during");  // a line sent while the modem dials
+        QTest::addColumn<QByteArray>("heard");
+        QTest::addColumn<KorvantaSim::ModemState>("state");
+        using S = KorvantaSim::ModemState;
+        QTest::newRow("connects") << QList<Fault>{} << QByteArray() << QByteArray("CONNECT 9600\r\n")
+                                  << S::Online;
+        QTest::newRow("nobody answers") << QList<Fault>{fault(Mode::NoCarrier, Kind::Dial)}
+                                        << QByteArray() << QByteArray("NO CARRIER\r\n") << S::OnHook;
+        QTest::newRow("busy") << QList<Fault>{fault(Mode::Busy, Kind::Dial)} << QByteArray()
+                              << QByteArray("BUSY\r\n") << S::OnHook;
+        QTest::newRow("deaf modem") << QList<Fault>{fault(Mode::NoAnswer, Kind::Dial)}
+                                    << QByteArray() << QByteArray() << S::OnHook;
+        QTest::newRow("a line ends the dial") << QList<Fault>{} << QByteArray("ATH")
+                                              << QByteArray("NO CARRIER\r\n") << S::OnHook;
+        QTest::newRow("late connect")
+            << QList<Fault>{fault(Mode::Late, Kind::Dial, -1, -1, 30)} << QByteArray()
+            << QByteArray("CONNECT 9600\r\n") << S::Online;
+    }
+    void modemDialOutcomes() {
+        QFETCH(QList<Fault>, faults);
+        QFETCH(QByteArray, during);
+        QFETCH(QByteArray, heard);
+        QFETCH(KorvantaSim::ModemState, state);
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setModem(true);
+        b.sim.setModemConnectMs(during.isEmpty() ? 20 : 5000);
+        for (const Fault& f : faults) b.sim.addFault(f);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(b.send("ATD0630"), QByteArray());
+        if (!during.isEmpty()) b.port.write(during + '\r');
+        if (heard.isEmpty()) {
+            QTest::qWait(60);
+        } else {
+            QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= heard.size(); }));
+            QVERIFY(during.isEmpty() == (clock.elapsed() >= 20));
+        }
+        QCOMPARE(b.port.readAll(), heard);
+        QCOMPARE(b.sim.modemState(), state);
+    }
+
+    void modemAnswersTheNthProbe() {
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.setModem(true);
+        b.sim.addFault(fault(Mode::NoAnswer, Kind::ModemCommand, -1, 2));
+        QCOMPARE(b.send("AT"), QByteArray());
+        QCOMPARE(b.send("AT"), QByteArray());
+        QCOMPARE(b.send("AT"), QByteArray("OK\r\n"));
     }
 
     void portLostIsSeenByThePc_data() {
