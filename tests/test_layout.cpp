@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QTest>
 #include <set>
@@ -321,6 +322,39 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, value);
         QCOMPARE(shown(QByteArray(FlashAddr::ImageSize, fill), key), value);
+    }
+
+    // The whole of what show prints for a few memories, held as a digest: describe is free
+    // to change how it works, never one byte of what it says.
+    void describedTextIsStable_data() {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QByteArray>("sha256");
+        QByteArray ramp(FlashAddr::ImageSize, '\0');
+        for (int i = 0; i < ramp.size(); ++i) ramp[i] = char(i);
+        QRandomGenerator rng(7);
+        const QList<std::tuple<const char*, QByteArray, const char*>> rows = {
+            {"zero", QByteArray(FlashAddr::ImageSize, '\0'),
+             "516d9a2c7bf5099772543b4b4b4641203cd5bd39b327a137ab6a5b9ee9023971"},
+            {"erased", QByteArray(FlashAddr::ImageSize, '\xFF'),
+             "50c85c7119b6d84478c9f571c12197a21c48395ffbd536d6f3b4217081ca058d"},
+            {"ramp", ramp, "203e3fb030f801c7676dc0b4a0599f2d2e1e6cdd12d798f528fd6ee78fdbc865"},
+            {"random 1", randomImage(rng),
+             "3a700af31bdd0289c0b85f2cc23950cd19de807304ed7b518da83db0baa240ef"},
+            {"random 2", randomImage(rng),
+             "0ff86759afa548764d2db73fc326b6f282ba4126decca31b20bbad01c9452062"},
+            {"random 3", randomImage(rng),
+             "f249e43b241c900ddaf032de7a640d830bf9f45db0b9c01aa52e0e8dcc4488be"},
+        };
+        for (const auto& [name, image, sha256] : rows)
+            QTest::newRow(name) << image << QByteArray(sha256);
+    }
+    void describedTextIsStable() {
+        QFETCH(QByteArray, image);
+        QFETCH(QByteArray, sha256);
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const paramtext::Line& l : paramtext::describe(image))
+            hash.addData((l.key + QStringLiteral(" = ") + l.value + QLatin1Char('\n')).toUtf8());
+        QCOMPARE(hash.result().toHex(), sha256);
     }
 
     void storingNormalises() {
