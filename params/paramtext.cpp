@@ -11,9 +11,7 @@ const char* const kNothing = "(none)";
 
 // One parameter a line, whatever a name holds: control characters and the backslash are
 // written as escapes.
-QString escaped(const QString& text) {
-    QString out;
-    out.reserve(text.size());
+void appendEscaped(QString& out, const QString& text) {
     for (QChar c : text) {
         switch (c.unicode()) {
             case '\\':
@@ -29,21 +27,26 @@ QString escaped(const QString& text) {
                 out += QLatin1String("\\t");
                 break;
             default:
-                if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                    out += QLatin1String("\\x") +
-                           QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
-                else
+                if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+                    static const char digits[] = "0123456789ABCDEF";
+                    const char hex[] = {'\\', 'x', digits[c.unicode() >> 4],
+                                        digits[c.unicode() & 0xF]};
+                    out += QLatin1String(hex, 4);
+                } else {
                     out += c;
+                }
         }
     }
-    return out;
 }
 
-QString quoted(const QString& text) { return QLatin1Char('"') + escaped(text) + QLatin1Char('"'); }
-
-QString choiceText(const layout::Field& f, int number) {
-    if (number < 0) return QString::fromLatin1(kNothing);
-    return QStringLiteral("%1 (%2)").arg(number).arg(f.choices->at(number));
+QString quoted(const QString& text) {
+    QString out;
+    // Most names need no escape at all: one allocation, the text and its two quotes.
+    out.reserve(text.size() + 2);
+    out += QLatin1Char('"');
+    appendEscaped(out, text);
+    out += QLatin1Char('"');
+    return out;
 }
 
 // Phone cells: a gap shows as "_", empty cells at the end are dropped.
@@ -60,46 +63,117 @@ QString bitKey(const layout::Instance& in, int bit) {
     const int row = in.field->kind == layout::Kind::TriggerSet ? place.item : in.number();
     return QStringLiteral("%1[%2]").arg(place.column).arg(row);
 }
+
+bool isCheckKind(layout::Kind kind) {
+    switch (kind) {
+        case layout::Kind::RightsWord:
+        case layout::Kind::ReportMask:
+        case layout::Kind::TriggerSet:
+        case layout::Kind::FlagEqualOne:
+        case layout::Kind::FlagNotZero:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// One field instance with everything about its lines that the memory does not decide: the
+// keys, and the text of every choice and spinner value. Worked out once: formatting
+// the thousand-odd keys anew for every image would be nearly all that describe costs.
+struct Entry {
+    layout::Instance instance;
+    QStringList keys;    // one a check box, or the instance's name
+    QStringList values;  // choices "n (text)", spinner numbers: indexed by the value read
+};
+
+QStringList valueTexts(const layout::Field& f) {
+    QStringList out;
+    switch (f.kind) {
+        case layout::Kind::OptionGroup:
+        case layout::Kind::DropDown:
+        case layout::Kind::RemoteButton:
+            for (int n = 0; n < f.choices->size(); ++n)
+                out << QStringLiteral("%1 (%2)").arg(n).arg(f.choices->at(n));
+            break;
+        case layout::Kind::Spinner:
+            for (int n = 0; n <= f.max; ++n) out << QString::number(n);
+            break;
+        default:
+            break;
+    }
+    return out;
+}
+
+struct Table {
+    QList<Entry> entries;
+    qsizetype lines = 0;
+};
+
+const Table& table() {
+    static const Table t = [] {
+        Table out;
+        layout::forEachInstance([&](const layout::Instance& in) {
+            Entry e{in, {}, valueTexts(*in.field)};
+            if (layout::isFlag(in.field->kind))
+                e.keys << bitKey(in, 0);
+            else if (isCheckKind(in.field->kind))
+                for (int b = 0; b < layout::bitCount(in.field->kind); ++b) e.keys << bitKey(in, b);
+            else
+                e.keys << in.name();
+            out.lines += e.keys.size();
+            out.entries.append(e);
+        });
+        return out;
+    }();
+    return t;
+}
+
+// A value the table holds ready, or the same text made now.
+QString valueText(const Entry& e, int number) {
+    if (number >= 0 && number < e.values.size()) return e.values.at(number);
+    if (e.instance.field->kind == layout::Kind::Spinner) return QString::number(number);
+    return QString::fromLatin1(kNothing);
+}
 }  // namespace
 
 QList<Line> describe(const QByteArray& image) {
+    static const QString checked = QString::fromLatin1(kChecked);
+    static const QString clear = QString::fromLatin1(kClear);
+    const Table& t = table();
     QList<Line> out;
-    layout::forEachInstance([&](const layout::Instance& in) {
-        const layout::Value v = layout::read(in, image);
-        const layout::Field& f = *in.field;
-        switch (f.kind) {
+    out.reserve(t.lines);
+    for (const Entry& e : t.entries) {
+        const layout::Value v = layout::read(e.instance, image);
+        switch (e.instance.field->kind) {
             case layout::Kind::RightsWord:
             case layout::Kind::ReportMask:
             case layout::Kind::TriggerSet:
-                for (int b = 0; b < layout::bitCount(f.kind); ++b)
-                    out.append({bitKey(in, b),
-                                QString::fromLatin1((v.bits >> b) & 1 ? kChecked : kClear)});
-                return;
+                for (int b = 0; b < e.keys.size(); ++b)
+                    out.append({e.keys.at(b), (v.bits >> b) & 1 ? checked : clear});
+                break;
             case layout::Kind::FlagEqualOne:
             case layout::Kind::FlagNotZero:
-                out.append({bitKey(in, 0), QString::fromLatin1(v.number ? kChecked : kClear)});
-                return;
+                out.append({e.keys.first(), v.number ? checked : clear});
+                break;
             case layout::Kind::Text:
-                out.append({in.name(), quoted(v.text)});
-                return;
+                out.append({e.keys.first(), quoted(v.text)});
+                break;
             case layout::Kind::Phone:
-                out.append({in.name(), phoneText(v.text)});
-                return;
+                out.append({e.keys.first(), phoneText(v.text)});
+                break;
             case layout::Kind::Code:
             case layout::Kind::HexDigits:
             case layout::Kind::TestTime:
-                out.append({in.name(), v.text});
-                return;
+                out.append({e.keys.first(), v.text});
+                break;
             case layout::Kind::Spinner:
-                out.append({in.name(), QString::number(v.number)});
-                return;
             case layout::Kind::OptionGroup:
             case layout::Kind::DropDown:
             case layout::Kind::RemoteButton:
-                out.append({in.name(), choiceText(f, v.number)});
-                return;
+                out.append({e.keys.first(), valueText(e, v.number)});
+                break;
         }
-    });
+    }
     return out;
 }
 
