@@ -28,6 +28,8 @@ bool ModuleExchange::stopRequested() const { return m_link.flag(Flag::Stop); }
 ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, frame::Frame& out, int ticks) {
     switch (m_link.requestPage(page, ticks)) {
         case Flag::FrameReceived:
+            // A sound frame of another page answers some other request, not this one.
+            if (frame::pageNumber(m_link.frameBuffer()) != page) return PageResult::BadFrame;
             out = m_link.frameBuffer();
             return PageResult::Ok;
         case Flag::FrameError:

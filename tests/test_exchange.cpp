@@ -94,8 +94,9 @@ private slots:
         QByteArray damaged = good;
         damaged[20] = damaged[20] == '0' ? '1' : '0';
         QTest::newRow("frame") << good << PageResult::Ok;
-        // The page number is the reader's to check.
-        QTest::newRow("frame of another page") << moduleFrame(7) << PageResult::Ok;
+        // Sound, but the answer to some other request.
+        QTest::newRow("frame of another page") << moduleFrame(7) << PageResult::BadFrame;
+        QTest::newRow("frame of the page 256 below") << moduleFrame(0x0002) << PageResult::BadFrame;
         QTest::newRow("damaged frame") << damaged << PageResult::BadFrame;
         QTest::newRow("short frame") << good.left(300) + "\r" << PageResult::BadFrame;
         QTest::newRow("password error") << QByteArray("PWDERR\r\n") << PageResult::PasswordError;
@@ -125,7 +126,7 @@ private slots:
         Rig rig;
         rig.answer = [](const QByteArray& line) {
             const int page = line.mid(4).toInt(nullptr, 16);
-            return moduleFrame(quint16(page == 0x13 ? 0x99 : page), char('a' + page - 0x10));
+            return moduleFrame(quint16(page), page == 0x13 ? 'z' : char('a' + page - 0x10));
         };
         ModuleExchange exchange(*rig.link);
         QList<int> seen;
