@@ -16,15 +16,17 @@ const QByteArray kEscape("+++");
 bool askOk(ModuleLink& link, const QByteArray& command, int ticks, bool abortable) {
     link.clearFlags({Flag::Ok});
     link.SendCommandEcho(command);
-    const Flag got = abortable ? link.wait(link.delayCounter(), ticks, {Flag::Ok, Flag::Abort})
-                               : link.wait(link.delayCounter(), ticks, {Flag::Ok});
+    // A lost port ends the wait: nothing more can come.
+    const Flag got = abortable
+                         ? link.wait(link.delayCounter(), ticks, {Flag::Ok, Flag::Abort, Flag::PortLost})
+                         : link.wait(link.delayCounter(), ticks, {Flag::Ok, Flag::PortLost});
     return got == Flag::Ok;
 }
 }  // namespace
 
 bool dial(ModuleLink& link, const QString& number,
           const std::function<void(const QString&)>& tell) {
-    link.clearFlags({Flag::Abort});
+    link.clearFlags({Flag::Abort, Flag::PortLost});
     if (link.GetInstallerCode().isEmpty()) {
         tell(QString::fromUtf8(kNoCode));
         return false;
@@ -39,13 +41,15 @@ bool dial(ModuleLink& link, const QString& number,
     } else {
         link.setStatusText(QString::fromUtf8(kDialling));
         for (int i = 0; i < kProbes; ++i)
-            if (askOk(link, proto::kModemAt, kProbeTicks, true) || link.flag(Flag::Abort)) break;
+            if (askOk(link, proto::kModemAt, kProbeTicks, true) || link.flag(Flag::Abort) ||
+                link.flag(Flag::PortLost))
+                break;
         // A modem that answered a probe must answer once more before it is asked to dial.
         const bool ready = askOk(link, proto::kModemAt, kProbeTicks, true);
         if (ready && !link.flag(Flag::Abort))
             link.SendRaw(kDial + toModuleText(number) + proto::kLineEnd);
         link.clearFlags({Flag::Connect});
-        link.wait(link.delayCounter(), kConnectTicks, {Flag::Connect, Flag::Abort});
+        link.wait(link.delayCounter(), kConnectTicks, {Flag::Connect, Flag::Abort, Flag::PortLost});
     }
     const bool connected = link.flag(Flag::Connect);
     if (!connected) link.setStatusText(QString::fromUtf8(kNoConnection));
@@ -56,20 +60,21 @@ bool dial(ModuleLink& link, const QString& number,
 void hangUp(ModuleLink& link) {
     link.setAbort();
     link.CodeTimer().stop();
+    link.clearFlags({Flag::PortLost});
     if (link.connected()) {
         link.setStatusText(QString::fromUtf8(kHangingUp));
         bool ok = false;
         for (int i = 0; i < kHangUpTries && !ok; ++i)
             ok = askOk(link, kHangUp, kHangUpTicks, false);
-        if (!ok) {
-            link.wait(link.delayCounter(), kEscapeGuardTicks, {});
+        if (!ok && !link.flag(Flag::PortLost)) {
+            link.wait(link.delayCounter(), kEscapeGuardTicks, {Flag::PortLost});
             link.SendRaw(kEscape);
-            link.wait(link.delayCounter(), kEscapeGuardTicks, {});
+            link.wait(link.delayCounter(), kEscapeGuardTicks, {Flag::PortLost});
             for (int i = 0; i < kAfterEscapeTries && !ok; ++i)
                 ok = askOk(link, kHangUp, kAfterEscapeTicks, false);
         }
-        askOk(link, kHangUp, kFinalHangUpTicks, false);
-        link.setStatusText(QString::fromUtf8(kHungUp));
+        const bool finalOk = askOk(link, kHangUp, kFinalHangUpTicks, false);
+        link.setStatusText(QString::fromUtf8(ok || finalOk ? kHungUp : kHangUpFailed));
     }
     link.CodeTimer().start();
 }

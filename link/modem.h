@@ -29,6 +29,8 @@ constexpr const char* kDialling = "Tárcsázás...";
 constexpr const char* kNoConnection = "Nincs kapcsolat!";
 constexpr const char* kHangingUp = "Vonal bontás...";
 constexpr const char* kHungUp = " Vonal bontva.";
+// No "ATH" was confirmed: the line may still be up, and the user must not be told otherwise.
+constexpr const char* kHangUpFailed = " A vonal bontása nem sikerült: a modem nem válaszol!";
 
 // Dials `number` after the checks of the installer code and the number; `tell` shows a
 // message box text. The keep-alive is off while the dial waits and on again at its end. True

@@ -193,7 +193,9 @@ private slots:
         };
         modem::hangUp(*rig.link);
         QCOMPARE(rig.sent, sent);
-        QCOMPARE(rig.statuses, (QStringList{"Vonal bontás...", " Vonal bontva."}));
+        // Only a modem that confirmed some "ATH" has hung up for sure.
+        const char* verdict = okAfter > 0 ? modem::kHungUp : modem::kHangUpFailed;
+        QCOMPARE(rig.statuses, (QStringList{"Vonal bontás...", QString::fromUtf8(verdict)}));
         QVERIFY(rig.link->flag(Flag::Abort));
         QVERIFY(rig.link->CodeTimer().isActive());
     }
