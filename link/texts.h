@@ -11,6 +11,8 @@ constexpr const char* kRemoteOk = " Távoli kapcsolat rendben.";
 constexpr const char* kLoginOk = "OK.";
 // A button that would start a second exchange while one is running.
 constexpr const char* kBusy = " A modul foglalt: adatátvitel folyamatban.";
+// The short form, where a window's own line says it.
+constexpr const char* kModuleSilent = "A modul nem válaszol!";
 constexpr const char* kNoAnswer =
     "A modul nem válaszol! Állítsa le a riasztási eseményeket és próbálja újra!";
 

@@ -41,7 +41,7 @@ QString message(Verdict verdict) {
         case Verdict::NoAnswer:
             break;
     }
-    return QStringLiteral("A modul nem válaszol!");
+    return QString::fromUtf8(texts::kModuleSilent);
 }
 
 }  // namespace alarmstop

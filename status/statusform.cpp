@@ -27,6 +27,8 @@ constexpr int kEventRows = 8;
 // second and third alarm stop: the line must be quiet of poll answers first.
 constexpr int kHoldBeforeExchange = 6;
 constexpr int kHoldBetweenStops = 4;
+// Status polls left unanswered (one every other tick) before the window warns.
+constexpr int kSilentStatusPolls = 3;
 constexpr const char* kNamesRunning = "Zóna és Felhasználói nevek letöltése..";
 
 const char* const kInitialState = ".";
@@ -273,6 +275,8 @@ void TFormStatus::showEvent(QShowEvent* event) {
 
 void TFormStatus::FormShow() {
     m_pollErrorShown = false;
+    m_statusPollsUnanswered = 0;
+    m_pollAwaited = false;
     refreshCaptions();
 }
 
@@ -283,12 +287,26 @@ void TFormStatus::refreshCaptions() {
 
 void TFormStatus::StatusTimerTimer() {
     PollToggle = PollToggle + 1 >= 2 ? 0 : PollToggle + 1;
-    if (!m_link.connected()) return;
+    if (!m_link.connected()) {
+        if (isVisible()) warnPolls(texts::kNoSerial);
+        return;
+    }
     if (PollPause > 1) --PollPause;
     // An exchange of another window holds the line: a poll now would answer into it.
-    if (PollPause != 0 || !m_link.canPoll()) return;
+    if (PollPause != 0 || !m_link.canPoll()) {
+        m_pollAwaited = false;  // a refusal now answers the exchange, not a poll
+        return;
+    }
+    if (m_pollAwaited && m_link.flag(Flag::PasswordError))
+        warnPolls(texts::kWrongCode);
+    else if (m_statusPollsUnanswered >= kSilentStatusPolls)
+        warnPolls(texts::kModuleSilent);
+    m_link.clearFlags({Flag::PasswordError});
+    m_pollAwaited = true;
     try {
-        m_link.SendAuthorised(PollToggle == 0 ? proto::kAuthPollStatus : proto::kAuthPollEvents);
+        const bool statusPoll = PollToggle == 0;
+        m_link.SendAuthorised(statusPoll ? proto::kAuthPollStatus : proto::kAuthPollEvents);
+        if (statusPoll) ++m_statusPollsUnanswered;
     } catch (const EComPort& e) {
         // Once per opening: the next tick would fail the same way, twice a second.
         if (!m_pollErrorShown) {
@@ -395,9 +413,24 @@ void TFormStatus::btP2OFFClick() { sendPartitionCommand(proto::kAuthPartition2Of
 void TFormStatus::btP1ONClick() { sendPartitionCommand(proto::kAuthPartition1On); }
 void TFormStatus::btP2ONClick() { sendPartitionCommand(proto::kAuthPartition2On); }
 
+void TFormStatus::warnPolls(const char* text) {
+    const QString warning = QString::fromUtf8(text);
+    if (warning == m_pollWarning && StatusBar1->currentMessage() == warning) return;
+    m_pollWarning = warning;
+    StatusBar1->showMessage(warning);
+}
+
+void TFormStatus::pollsAnswered() {
+    m_statusPollsUnanswered = 0;
+    if (m_pollWarning.isEmpty()) return;
+    if (StatusBar1->currentMessage() == m_pollWarning) StatusBar1->clearMessage();
+    m_pollWarning.clear();
+}
+
 void TFormStatus::ShowStatusFrame(const QByteArray& line) {
     const std::optional<StatusView> v = decodeStatusFrame(line);
     if (!v) return;
+    pollsAnswered();
     for (size_t z = 0; z < v->loop.size(); ++z) {
         setLabel(lbINE[z], v->loop[z]);
         setLabel(lbINS[z], v->alarm[z]);

@@ -102,4 +102,11 @@ private:
     TFormEventlistShort& m_eventList;
     QTimer m_statusTimer;
     bool m_pollErrorShown = false;
+    // Status polls sent since the last good status frame. After a few the labels are old
+    // news, and the window says so instead of passing them off as the module's state.
+    int m_statusPollsUnanswered = 0;
+    QString m_pollWarning;  // shown in the status bar; a good frame takes only this one away
+    bool m_pollAwaited = false;  // a poll went out at the last tick: a refusal since is its
+    void warnPolls(const char* text);
+    void pollsAnswered();
 };

@@ -391,6 +391,58 @@ private slots:
         QCOMPARE(rig.sent(), QList<QByteArray>{});
     }
 
+    // What the window's status bar says of its polls, tick by tick. Each step is a tick,
+    // optionally preceded by a line from the module: "F" a good status frame, "X" a broken
+    // one, "P" PWDERR, "H" an exchange holding the line, "C" the port closed.
+    void pollWarnings_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("bar");  // after each tick
+        const QString silent = QStringLiteral("A modul nem válaszol!");
+        const QString code = QStringLiteral(" Hibás telepítői azonosító!");
+        const QString closed = QStringLiteral(" Nincs soros kapcsolat.");
+        const QString none;
+        // Status polls go out at ticks 2, 4, 6...: the third unanswered one is noticed at 7.
+        QTest::newRow("answered") << ".F.F.F.F" << QStringList(8, none);
+        QTest::newRow("silent module")
+            << "........" << (QStringList(6, none) << silent << silent);
+        QTest::newRow("broken frames are no answer")
+            << ".X.X.X.X" << (QStringList(6, none) << silent << silent);
+        QTest::newRow("a good frame ends the warning")
+            << ".......F." << (QStringList(6, none) << silent << none << none);
+        QTest::newRow("a poll refused") << ".P." << QStringList{none, code, code};
+        QTest::newRow("an exchange's refusal is not the polls'")
+            << "HP.." << QStringList(4, none);
+        QTest::newRow("port closed") << ".C" << QStringList{none, closed};
+    }
+    void pollWarnings() {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, bar);
+        Rig rig;
+        rig.open();
+        rig.status().StatusTimer().stop();
+        QStringList seen;
+        for (QChar step : steps) {
+            switch (step.toLatin1()) {
+                case 'F': rig.receive(frameOf(4)); break;
+                case 'X': rig.receive(frameOf(4).chopped(1)); break;
+                case 'P': rig.receive("PWDERR"); break;
+                case 'C': rig.link().ComPort1().close(); break;
+                case 'H': {
+                    // The refusal arrives while the exchange holds the line.
+                    ModuleExchange held(rig.link());
+                    rig.status().StatusTimerTimer();
+                    rig.receive("PWDERR");
+                    seen << rig.status().StatusBar1->currentMessage();
+                    continue;
+                }
+                default: break;
+            }
+            rig.status().StatusTimerTimer();
+            seen << rig.status().StatusBar1->currentMessage();
+        }
+        QCOMPARE(seen, bar);
+    }
+
     void pollWriteErrorIsShownOnce() {
         Rig rig;
         rig.link().ComPort1().open();
