@@ -1,5 +1,6 @@
 // Measures what the link costs against what the 19200-baud line allows. Prints one line per
-// measurement; nothing here passes or fails.
+// measurement; nothing here passes or fails. `telvora-bench soak [MINUTES]` instead leaves the
+// status window and the keep-alive running for a long while and reports memory and CPU.
 #include <time.h>
 
 #include <QApplication>
@@ -9,9 +10,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 #include "app/appwindows.h"
+#include "app/serialform.h"
 #include "base/dialogs.h"
 #include "config/transfer.h"
 #include "events/eventlistform.h"
@@ -19,6 +22,7 @@
 #include "firmware/upload.h"
 #include "link/exchange.h"
 #include "link/modulelink.h"
+#include "link/protocol.h"
 #include "params/paramform.h"
 #include "sim/korvantasim.h"
 #include "status/statusform.h"
@@ -92,27 +96,42 @@ void benchEditorOpening() {
     std::printf("editor_open wall_ms=%.1f\n", double(wall.nsecsElapsed()) / 1e6);
 }
 
-// The status window polling the module twice a second for 10 s, with the module's life
-// going on: polls, frames, event lines and their display should leave the processor idle.
-// The simulator runs in this process, so its share is counted too.
-void benchStatusPolling(KorvantaSim& sim, TFormStatus& status) {
-    constexpr int kPollingMs = 10000;
+// The status window polling at its own pace (twice a second), with the module's life going
+// on: a zone opening and closing, supplies drifting, a message now and then.
+void startPolling(KorvantaSim& sim, TFormStatus& status) {
     sim.setLiveIntervalMs(1000);
     sim.resetCommandCounts();
     status.show();
     status.PollPause = 0;
     status.StatusTimer().start();
-    const Measure m = measure([] {
-        QEventLoop loop;
-        QTimer::singleShot(kPollingMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    });
+}
+
+void stopPolling(KorvantaSim& sim, TFormStatus& status) {
     status.StatusTimer().stop();
     status.hide();
     sim.setLiveIntervalMs(0);
-    std::printf("status cpu_per_wall=%.4f polls=%d\n", m.cpuS / m.wallS,
-                sim.commandCount(KorvantaSim::CommandKind::PollStatus) +
-                    sim.commandCount(KorvantaSim::CommandKind::PollEvents));
+}
+
+int pollsAnswered(const KorvantaSim& sim) {
+    return sim.commandCount(KorvantaSim::CommandKind::PollStatus) +
+           sim.commandCount(KorvantaSim::CommandKind::PollEvents);
+}
+
+// Runs the event loop for `ms` as the program's own would, sleeping while idle.
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Polls, frames, event lines and their display for 10 s should leave the processor idle.
+// The simulator runs in this process, so its share is counted too.
+void benchStatusPolling(KorvantaSim& sim, TFormStatus& status) {
+    constexpr int kPollingMs = 10000;
+    startPolling(sim, status);
+    const Measure m = measure([] { runFor(kPollingMs); });
+    stopPolling(sim, status);
+    std::printf("status cpu_per_wall=%.4f polls=%d\n", m.cpuS / m.wallS, pollsAnswered(sim));
 }
 
 // The names and the event list downloaded at the line's pace, against the time their bytes
@@ -172,12 +191,115 @@ void benchFirmwareLoad() {
                 ok ? "" : " (load failed)");
 }
 
+// Resident memory of this process in kB (VmRSS), or -1 when it cannot be read.
+long residentKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (QByteArray line = f.readLine(); !line.isEmpty(); line = f.readLine()) {
+        if (!line.startsWith("VmRSS:")) continue;
+        bool ok = false;
+        const long kb = line.mid(6).trimmed().split(' ').value(0).toLong(&ok);
+        return ok ? kb : -1;
+    }
+    return -1;
+}
+
+// The program left open on the status window for `minutes`: its polls, the module's life
+// and the keep-alive login, all at the program's own intervals, with every line going to the
+// traffic log as it always does. Memory is sampled after the first minute (half a minute in
+// a soak of one), when the windows are laid out and the allocator has settled; CPU is counted
+// from then to the end, the simulator's included.
+int soak(KorvantaSim& sim, ModuleLink& link, UserDialogs& dialogs, TFormStatus& status,
+         int minutes) {
+    constexpr int kMinuteMs = 60 * 1000;
+    constexpr int kProgressMinutes = 5;
+    TSerialForm trafficLog(link, dialogs);
+    // The log keeps its last lines and drops older ones, a bound two lines a second take
+    // some 40 minutes to reach. Filled to that bound first with the lines the soak brings
+    // (a status frame and an event line a second, a login answer every keep-alive), it starts
+    // where a long session has it, so what it holds is not mistaken for growth.
+    const QString frames[] = {QString::fromLatin1(sim.statusFrame()),
+                              QString::fromLatin1(sim.state().eventLine())};
+    const int linesPerLogin = link.timings().keepAliveMs / link.timings().pollMs;
+    for (int i = 0; i < kTrafficLogMaxLines; ++i)
+        trafficLog.writeLine(i % (linesPerLogin + 1) == linesPerLogin
+                                 ? QString::fromLatin1(proto::kPasswordOk)
+                                 : frames[i % 2]);
+
+    // The simulator keeps every line it receives for tests to read back; the soak reads none,
+    // and that record would otherwise be the one thing here that grows.
+    const QMetaObject::Connection forget =
+        QObject::connect(&sim, &KorvantaSim::lineReceived, &sim, &KorvantaSim::clearReceived);
+
+    const int warmUpMs = minutes > 1 ? kMinuteMs : kMinuteMs / 2;
+    const int totalMs = minutes * kMinuteMs;
+    startPolling(sim, status);
+    link.CodeTimer().start();  // its interval is the program's own keep-alive
+
+    long rssStart = -1;
+    double cpuStart = 0;
+    QElapsedTimer sinceStart;
+    QElapsedTimer wall;
+    sinceStart.start();
+    QTimer::singleShot(warmUpMs, [&] {
+        rssStart = residentKb();
+        cpuStart = processCpuSeconds();
+        wall.start();
+    });
+    QTimer progress;
+    progress.setInterval(kProgressMinutes * kMinuteMs);
+    QObject::connect(&progress, &QTimer::timeout, [&] {
+        std::fprintf(stderr, "soak: %lld of %d min, rss_kb=%ld polls=%d logins=%d\n",
+                     sinceStart.elapsed() / kMinuteMs, minutes, residentKb(), pollsAnswered(sim),
+                     sim.commandCount(KorvantaSim::CommandKind::Login));
+    });
+    progress.start();
+    runFor(totalMs);
+    progress.stop();
+
+    const double cpuS = processCpuSeconds() - cpuStart;
+    const double wallS = double(wall.nsecsElapsed()) / 1e9;
+    const long rssEnd = residentKb();
+    const int polls = pollsAnswered(sim);
+    const int logins = sim.commandCount(KorvantaSim::CommandKind::Login);
+    link.CodeTimer().stop();
+    stopPolling(sim, status);
+    QObject::disconnect(forget);
+    // Two polls a second and a login every keep-alive interval; far fewer means the figures
+    // describe a link that stood still.
+    const int pollsDue = totalMs / link.timings().pollMs;
+    const int loginsDue = totalMs / link.timings().keepAliveMs;
+    const bool lively = polls >= pollsDue * 9 / 10 && logins >= loginsDue * 9 / 10;
+    std::printf("soak minutes=%d rss_kb_start=%ld rss_kb_end=%ld cpu_per_wall=%.4f%s\n", minutes,
+                rssStart, rssEnd, cpuS / wallS, lively ? "" : " (link idle)");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Widgets are measured offscreen when there is no display.
     if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QApplication app(argc, argv);  // takes Qt's own options out of argv
+
+    int soakMinutes = 0;  // 0: the measurements, not the soak
+    if (argc > 1) {
+        constexpr int kDefaultSoakMinutes = 30;
+        constexpr int kMaxSoakMinutes = 24 * 60;  // keeps the timer's milliseconds in an int
+        if (std::strcmp(argv[1], "soak") != 0 || argc > 3) {
+            std::fprintf(stderr, "telvora-bench: unexpected '%s' (use: soak [MINUTES])\n",
+                         argc > 3 ? argv[3] : argv[1]);
+            return 2;
+        }
+        bool ok = true;
+        soakMinutes = argc == 3 ? QByteArray(argv[2]).toInt(&ok, 10) : kDefaultSoakMinutes;
+        if (!ok || soakMinutes < 1 || soakMinutes > kMaxSoakMinutes) {
+            std::fprintf(stderr, "telvora-bench: soak minutes must be 1 to %d, not '%s'\n",
+                         kMaxSoakMinutes, argv[2]);
+            return 2;
+        }
+    }
+
     KorvantaSim sim;
     QString error;
     if (!sim.start(QString(), &error)) {
@@ -185,10 +307,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     ModuleLink link;
+    // The keep-alive would land in the measured transfers; the soak turns it back on.
     link.CodeTimer().stop();
     link.setInstallerCodeSource([] { return QStringLiteral("1234"); });
     link.ComPort1().setPort(sim.comName());
     link.ComPort1().open();
+    NoDialogs dialogs;
+    TFormEventlistShort list(link, dialogs, moduleNameFields());
+    TFormStatus status(link, dialogs, list);
+    if (soakMinutes > 0) return soak(sim, link, dialogs, status, soakMinutes);
     ConfigTransfer transfer(link);
 
     benchIdleWait(sim, link);
@@ -202,10 +329,6 @@ int main(int argc, char** argv) {
     });
     std::printf("read_unpaced_100 wall_s=%.3f cpu_s=%.3f reads_ok=%d\n", m.wallS, m.cpuS, done);
     benchEditorOpening();
-
-    NoDialogs dialogs;
-    TFormEventlistShort list(link, dialogs, moduleNameFields());
-    TFormStatus status(link, dialogs, list);
     benchEventDownload(sim, list);
     benchStatusPolling(sim, status);
     benchFirmwareLoad();
