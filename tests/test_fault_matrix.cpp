@@ -19,8 +19,7 @@
 #include "radio/radioframe.h"
 #include "sim/korvantasim.h"
 #include "support/images.h"
-#include "support/scripteddialogs.h"
-#include "support/simrig.h"
+#include "support/windowsrig.h"
 
 // Every exchange with the module against every fault the simulator can put on the line. Each
 // cell checks what an installer on site relies on: the text shown is the true one, no success
@@ -76,47 +75,15 @@ QMap<QString, QByteArray> filesUnder(const QString& dir) {
     return out;
 }
 
-// Every window of the program, on a pseudo-terminal to the simulated module, in a home folder
-// of its own (whatever the program writes lands there).
-struct Rig {
+// The windows rig, with what the transfer window's last transfer ended in.
+struct Rig : WindowsRig {
     explicit Rig(const QString& home)
-        : started(sim.start(QStringLiteral("COM84"), &error)),
-          windows(dialogs, endToEndTimings(), makeQtSerialDevice(),
-                  home + QStringLiteral("/setup.ini")) {
-        windows.mainForm.edPWD->setText(QStringLiteral("1234"));
+        : WindowsRig(QStringLiteral("COM84"), home + QStringLiteral("/setup.ini")) {
         windows.mainForm.edPhoneNr->setText(QStringLiteral("0630"));
-        QObject::connect(&windows.link, &ModuleLink::statusText,
-                         [this](const QString& t) { seen << t; });
-        for (QWidget* w : QApplication::topLevelWidgets())
-            for (QStatusBar* bar : w->findChildren<QStatusBar*>())
-                QObject::connect(bar, &QStatusBar::messageChanged,
-                                 [this](const QString& t) { seen << t; });
+        QObject::connect(&windows.downloadForm.transfer(), &ConfigTransfer::finished,
+                         [this](ConfigTransfer::Outcome o) { outcome = o; });
     }
-    bool connectToModule() {
-        windows.link.ComPort1().setPort(sim.comName());
-        QTest::mouseClick(windows.mainForm.btConnect, Qt::LeftButton);
-        return windows.link.connected();
-    }
-    // Everything the user was told: status bars and messages.
-    QStringList told() const { return seen + dialogs.messages; }
-    bool toldAny(const QStringList& texts) const {
-        const QStringList all = told();
-        for (const QString& t : texts)
-            if (all.contains(t)) return true;
-        return false;
-    }
-    bool pump(const std::function<bool()>& done, int ticks) {
-        return windows.link.waitFor(windows.link.tickCounter(), ticks, done);
-    }
-
-    // Before the windows: they still speak while they close.
-    QStringList seen;
     std::optional<ConfigTransfer::Outcome> outcome;
-    ScriptedDialogs dialogs;
-    KorvantaSim sim;
-    QString error;
-    bool started;
-    TelvoraWindows windows;
 };
 
 struct Row {
@@ -131,25 +98,6 @@ struct Row {
     std::function<bool(Rig&, Column)> failureShown;
     QStringList successTexts;  // never to be shown
 };
-
-// Opens the status window as its button does, runs `inside` while it polls, then closes it.
-void inStatusWindow(Rig& r, const std::function<void()>& inside) {
-    TFormStatus& status = r.windows.statusForm;
-    QTimer::singleShot(0, &status, [&] {
-        inside();
-        status.close();
-    });
-    QTest::mouseClick(r.windows.mainForm.btStatus, Qt::LeftButton);
-}
-
-// The polls the status window makes in `n` of its ticks.
-void pollFor(Rig& r, int n) {
-    int ticks = 0;
-    const QMetaObject::Connection c = QObject::connect(&r.windows.statusForm.StatusTimer(),
-                                                       &QTimer::timeout, [&] { ++ticks; });
-    r.pump([&] { return ticks >= n; }, 100 * n);
-    QObject::disconnect(c);
-}
 
 bool transferFailed(Rig& r) {
     using O = ConfigTransfer::Outcome;
@@ -207,7 +155,7 @@ QList<Row> rows(const QString& dir) {
          [press](Rig& r) { press(r.windows.eventListForm.btLoadEvents); },
          said({kReadFailed}), {}},
         {"status polling", Kind::PollStatus, any, Answer::Poll, 0, nullptr,
-         [](Rig& r) { inStatusWindow(r, [&] { pollFor(r, 12); }); }, statusSilence, {}},
+         [](Rig& r) { r.inStatusWindow([&] { r.pollFor(12); }); }, statusSilence, {}},
         {"alarm stop (main window)", Kind::AlarmStop, any, Answer::Word, 150,
          [](Rig& r) { r.dialogs.answers = {true}; },
          [press](Rig& r) { press(r.windows.mainForm.btSotpAllAlarm); },
@@ -215,16 +163,16 @@ QList<Row> rows(const QString& dir) {
         {"alarm stop (status window)", Kind::AlarmStop, any, Answer::Word, 200,
          [](Rig& r) { r.dialogs.answers = {true}; },
          [press](Rig& r) {
-             inStatusWindow(r, [&] { press(r.windows.statusForm.btSotpAllAlarm); });
+             r.inStatusWindow([&] { press(r.windows.statusForm.btSotpAllAlarm); });
          },
          said({kShortNoAnswer, kWrongCode}), {QStringLiteral("Riasztási események leállítva!")}},
         {"partitions", Kind::Partition, any, Answer::Nothing, 0,
          [](Rig& r) { r.sim.state().setPartition(1, false); },
          [press](Rig& r) {
-             inStatusWindow(r, [&] {
-                 pollFor(r, 2);
+             r.inStatusWindow([&] {
+                 r.pollFor(2);
                  press(r.windows.statusForm.btP1ON);
-                 pollFor(r, 12);
+                 r.pollFor(12);
              });
          },
          [statusSilence](Rig& r, Column c) {
@@ -385,8 +333,6 @@ private slots:
         auto rig = std::make_unique<Rig>(m_home.path());
         Rig& r = *rig;
         QVERIFY2(r.started, qPrintable(r.error));
-        QObject::connect(&r.windows.downloadForm.transfer(), &ConfigTransfer::finished,
-                         [&r](ConfigTransfer::Outcome o) { r.outcome = o; });
         r.sim.setMemory(randomImage(11));
         r.sim.setLiveIntervalMs(0);
         r.windows.downloadForm.setConfigImage(img(randomImage(23)));

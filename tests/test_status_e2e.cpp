@@ -15,6 +15,7 @@
 #include "support/faultyserial.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
+#include "support/windowsrig.h"
 
 // The event list, the names, the status window and the alarm stops through the real windows
 // and port layer against the simulated module.
@@ -41,34 +42,6 @@ QByteArray numberedRing(int newest) {
     ring[768] = char(newest);
     return ring;
 }
-
-// Every window of the program on a pseudo-terminal to the simulated module.
-struct WindowsRig {
-    WindowsRig()
-        : started(sim.start(QStringLiteral("COM86"), &error)),
-          windows(dialogs, endToEndTimings(), makeDevice(),
-                  dir.filePath(QStringLiteral("setup.ini"))) {
-        windows.mainForm.edPWD->setText(QStringLiteral("1234"));
-    }
-    std::unique_ptr<SerialDevice> makeDevice() {
-        auto d = std::make_unique<FaultySerialDevice>(makeQtSerialDevice());
-        device = d.get();
-        return d;
-    }
-    bool connectToModule() {
-        windows.link.ComPort1().setPort(sim.comName());
-        QTest::mouseClick(windows.mainForm.btConnect, Qt::LeftButton);
-        return windows.link.connected();
-    }
-
-    QTemporaryDir dir;
-    ScriptedDialogs dialogs;
-    KorvantaSim sim;
-    QString error;
-    bool started;
-    FaultySerialDevice* device = nullptr;
-    TelvoraWindows windows;
-};
 
 }  // namespace
 
@@ -99,15 +72,10 @@ class TestStatusE2e : public QObject {
     }
     // Opens the status window as its button does and runs `inside` while it is shown.
     void withStatusWindow(const std::function<void()>& inside) {
-        bool ran = false;
-        QTimer::singleShot(0, m_status, [&] {
+        m_rig->inStatusWindow([&] {
             QVERIFY(QApplication::activeModalWidget() == m_status);
             inside();
-            ran = true;
-            m_status->close();
         });
-        press(m_rig->windows.mainForm.btStatus);
-        QVERIFY(ran);
     }
     QString row(int r) const {
         QStringList cells;
@@ -131,7 +99,8 @@ private slots:
     }
 
     void init() {
-        m_rig = std::make_unique<WindowsRig>();
+        m_rig = std::make_unique<WindowsRig>(QStringLiteral("COM86"),
+                                             m_home.filePath(QStringLiteral("setup.ini")));
         QVERIFY2(m_rig->started, qPrintable(m_rig->error));
         m_sim = &m_rig->sim;
         m_link = &m_rig->windows.link;
