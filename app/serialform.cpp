@@ -7,6 +7,7 @@
 #include "base/dialogs.h"
 #include "link/modulelink.h"
 #include "link/protocol.h"
+#include "params/trafficmask.h"
 
 namespace {
 constexpr int kWidth = 383;
@@ -49,7 +50,7 @@ void TSerialForm::writeLine(const QString& text) {
     QTextCursor cursor(RxMemo->document());
     cursor.movePosition(QTextCursor::End);
     cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-    cursor.insertText(text + QLatin1Char('\n'));
+    cursor.insertText(trafficmask::hideCodes(text) + QLatin1Char('\n'));
 }
 
 void TSerialForm::btCloseClick() {

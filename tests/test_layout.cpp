@@ -7,6 +7,8 @@
 #include "params/flashaddr.h"
 #include "params/layout.h"
 #include "params/paramtext.h"
+#include "params/trafficmask.h"
+#include "link/pageframe.h"
 
 // The memory layout: every field kind's read and write rules, and the table as a whole.
 class TestLayout : public QObject {
@@ -374,6 +376,49 @@ private slots:
         QCOMPARE(image.at(FlashAddr::ZoneRecords + FlashAddr::ZoneSilent), char(0));
         QCOMPARE(image.at(FlashAddr::RemoteButtons), char(0xFF));  // no function: nibble 15
         QCOMPARE(image.mid(FlashAddr::ZoneRecords, 10), QByteArray(10, ' '));
+    }
+
+    // Frames of the memory as the traffic window shows them: every code's digits hidden,
+    // whatever the checksum says, and nothing else touched.
+    void trafficHidesCodes_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QList<int>>("hidden");  // offsets in the page's data
+        const int user1 = FlashAddr::UserRecords + FlashAddr::UserCode;
+        QTest::newRow("installer code, page 0")
+            << 0 << false << QList<int>{FlashAddr::InstallerCode, FlashAddr::InstallerCode + 1,
+                                        FlashAddr::InstallerCode + 2};
+        QTest::newRow("damaged frame of page 0")
+            << 0 << true << QList<int>{FlashAddr::InstallerCode, FlashAddr::InstallerCode + 1,
+                                       FlashAddr::InstallerCode + 2};
+        QTest::newRow("the first user's code") << 0 << false << QList<int>{user1, user1 + 1, user1 + 2};
+        QTest::newRow("a memory page without codes") << 5 << false << QList<int>{};
+        QTest::newRow("a page of events") << 0xF000 << false << QList<int>{};
+        QTest::newRow("the version page") << 0xFFFF << false << QList<int>{};
+    }
+    void trafficHidesCodes() {
+        QFETCH(int, page);
+        QFETCH(bool, damaged);
+        QFETCH(QList<int>, hidden);
+        QByteArray data(frame::kDataSize, '\x6F');
+        frame::Frame f = frame::build(data, quint16(page), frame::ChecksumOrder::ModuleLittleEndian);
+        if (damaged) f[frame::kChecksumOffset] ^= 0xFF;
+        const QString line = QStringLiteral("RDFL") + QString::fromLatin1(frame::toHex(f));
+        const QString shown = trafficmask::hideCodes(line);
+        QCOMPARE(shown.size(), line.size());
+        QList<int> stars;
+        for (int i = 0; i < frame::kDataSize; ++i)
+            if (shown.mid(4 + 2 * i, 2) == QStringLiteral("**")) stars << i;
+        // Checked in place: the user records hold more than one code.
+        for (int at : hidden) QVERIFY2(stars.contains(at), qPrintable(QString::number(at)));
+        if (hidden.isEmpty()) QCOMPARE(shown, line);
+        for (int i = 0; i < line.size(); ++i)
+            if (shown[i] != QLatin1Char('*')) QCOMPARE(shown[i], line[i]);
+    }
+    void trafficLeavesOtherLinesAlone() {
+        for (const QString& line : {QStringLiteral("PWDOK"), QStringLiteral("RDFL0123"),
+                                    QStringLiteral("RDFL") + QString(600, QLatin1Char('A'))})
+            QCOMPARE(trafficmask::hideCodes(line), line);
     }
 };
 
