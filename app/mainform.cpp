@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "app/serialform.h"
 #include "app/setupini.h"
 #include "config/versionquery.h"
@@ -61,8 +62,7 @@ void TForm1::buildControls() {
     outer->setSpacing(6);
 
     auto button = [this](const char* name, const char* caption, bool bold = true) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
+        QPushButton* b = namedButton(this, name, caption);
         QFont f = b->font();
         f.setBold(bold);
         b->setFont(f);

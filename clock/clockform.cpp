@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "clock/clockpage.h"
 #include "link/ecomport.h"
 #include "link/exchange.h"
@@ -24,8 +25,7 @@ TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDa
     : QDialog(parent), m_link(link), m_dialogs(dialogs), m_pcClock(std::move(pcClock)) {
     setWindowTitle(QStringLiteral("GSM-Korvanta - Óra ellenőrzése / beállítása"));
     auto button = [this](const char* name, const char* caption) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
+        QPushButton* b = namedButton(this, name, caption);
         b->setAutoDefault(false);
         return b;
     };

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "config/datafile.h"
 #include "link/modulelink.h"
 
@@ -33,9 +34,7 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     layout->addLayout(panels);
 
     auto button = [this](const char* name, const char* caption) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
+        return namedButton(this, name, caption);
     };
     btOpen = button("btOpen", "Beolvasás fájlból");
     btSave = button("btSave", "Mentés fájlba");

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "events/eventgrid.h"
 #include "link/exchange.h"
 #include "link/modulelink.h"
@@ -41,9 +42,7 @@ TFormEventlistShort::TFormEventlistShort(ModuleLink& link, UserDialogs& dialogs,
     setupEventGrid(acgEvSh, ZoneUserVariant::EventList, kColumnWidths);
 
     auto button = [this](const char* name, const char* caption) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
+        return namedButton(this, name, caption);
     };
     btLoadEvents = button("btLoadEvents", "Eseménylista lekérdezése");
     btLoadNames = button("btLoadNames", "Zóna / Felhaszn. nevek letöltése");

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "firmware/upload.h"
 #include "link/ecomport.h"
 #include "link/exchange.h"
@@ -15,9 +16,7 @@ TFormFirmware::TFormFirmware(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     : QWidget(parent), m_link(link), m_dialogs(dialogs) {
     setWindowTitle(QStringLiteral("Firmware Letöltő"));
     auto button = [this](const char* name, const char* caption) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
+        return namedButton(this, name, caption);
     };
     btLoad = button("btLoad", "Új firmware beolvasása fájlból");
     btStart = button("btStart", "Letöltés indítása");

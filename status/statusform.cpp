@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/namedbutton.h"
 #include "events/eventgrid.h"
 #include "events/eventlistform.h"
 #include "events/names.h"
@@ -89,8 +90,7 @@ TFormStatus::TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistS
 
 void TFormStatus::buildControls() {
     auto button = [this](const char* name, const char* caption, const char* style = nullptr) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
+        QPushButton* b = namedButton(this, name, caption);
         if (style) b->setStyleSheet(QString::fromLatin1(style));
         return b;
     };

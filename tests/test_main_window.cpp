@@ -233,7 +233,8 @@ private slots:
         QCOMPARE(memoLines(*fx.traffic), (QStringList{"PWDOK", "XYZ 1", ""}));
 
         // A page frame line (544 characters) is one log line.
-        const QByteArray longLine = "RDFL" + QByteArray(540, '0');
+        // A frame of the version page: one of the memory would show its codes hidden.
+        const QByteArray longLine = "RDFL" + QByteArray(528, '0') + "FFFF" + QByteArray(8, '0');
         fx.device->feed(longLine + "\r");
         QCOMPARE(memoLines(*fx.traffic).at(2), QString::fromLatin1(longLine));
 
