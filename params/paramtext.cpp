@@ -187,4 +187,8 @@ QList<Difference> compare(const QByteArray& a, const QByteArray& b) {
     return out;
 }
 
+QString diffLine(const Difference& d) {
+    return d.key + QStringLiteral(": ") + d.before + QStringLiteral(" -> ") + d.after;
+}
+
 }  // namespace paramtext

@@ -24,4 +24,7 @@ struct Difference {
 // Parameters whose shown value differs, in layout order.
 QList<Difference> compare(const QByteArray& a, const QByteArray& b);
 
+// One difference on one line, as everything that lists them shows it: "key: before -> after".
+QString diffLine(const Difference& d);
+
 }  // namespace paramtext
