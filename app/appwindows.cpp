@@ -2,6 +2,7 @@
 
 #include <QScreen>
 
+#include "config/history.h"
 #include "params/flashaddr.h"
 
 NameFields moduleNameFields() {
@@ -32,6 +33,8 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
       downloadForm(link, dialogs),
       onOffModeForm(&parSettingForm) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
+    // Every configuration read, written or compared is kept, so none is ever lost.
+    downloadForm.transfer().setHistoryFolder(history::defaultFolder());
     mainForm.setTrafficWindow(&serialForm);
     mainForm.onParameterSetting = [this] {
         downloadForm.show();

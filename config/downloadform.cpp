@@ -7,7 +7,9 @@
 #include "base/dialogs.h"
 #include "base/namedbutton.h"
 #include "config/datafile.h"
+#include "config/historyform.h"
 #include "link/modulelink.h"
+#include "params/paramtext.h"
 
 namespace {
 constexpr int kPanelsPerRow = 4;
@@ -53,8 +55,19 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     auto* bottomRow = new QHBoxLayout;
     bottomRow->addWidget(btStop);
     bottomRow->addStretch();
+    btHistory = button("btHistory", "Előzmények...");
+    bottomRow->addWidget(btHistory);
     bottomRow->addWidget(btClose);
     layout->addLayout(bottomRow);
+    memoDiff = new QPlainTextEdit(this);
+    memoDiff->setObjectName(QStringLiteral("memoDiff"));
+    memoDiff->setReadOnly(true);
+    memoDiff->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memoDiff->setMinimumHeight(120);
+    memoDiff->hide();
+    layout->addWidget(memoDiff);
+    m_history = new TFormHistory(*this, dialogs, this);
+    m_history->setWindowFlag(Qt::Window);
 
     connect(btRead, &QPushButton::clicked, this, &TFormDownload::btReadClick);
     connect(btWrite, &QPushButton::clicked, this, &TFormDownload::btWriteClick);
@@ -64,6 +77,8 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     connect(btEdit, &QPushButton::clicked, this, &TFormDownload::btEditClick);
     connect(btStop, &QPushButton::clicked, this, &TFormDownload::btStopClick);
     connect(btClose, &QPushButton::clicked, this, &TFormDownload::btCloseClick);
+    connect(btHistory, &QPushButton::clicked, this, &TFormDownload::btHistoryClick);
+    connect(&m_transfer, &ConfigTransfer::finished, this, &TFormDownload::showCompareDifferences);
 
     connect(&m_transfer, &ConfigTransfer::panelColour, this, &TFormDownload::setPanelColour);
     connect(&m_transfer, &ConfigTransfer::buttonsEnabled, this,
@@ -115,13 +130,45 @@ void TFormDownload::btOpenClick() {
     const QString path = m_dialogs.openFileName(QString::fromUtf8(datafile::kFilter),
                                                 QString::fromUtf8(datafile::kInitialName));
     if (path.isEmpty()) return;
+    loadDataFile(path);
+}
+
+bool TFormDownload::loadDataFile(const QString& path) {
     ParamImage image = ConfigImage();
     if (const auto error = datafile::open(path, image)) {
         m_dialogs.message(*error);
-        return;
+        return false;
     }
     setConfigImage(image);
     setAllPanels(PanelColour::Green);
+    return true;
+}
+
+TFormDownload::~TFormDownload() = default;
+
+void TFormDownload::btHistoryClick() {
+    m_history->refresh();
+    m_history->show();
+    m_history->raise();
+}
+
+void TFormDownload::showCompareDifferences(ConfigTransfer::Outcome outcome) {
+    if (outcome != ConfigTransfer::Outcome::Different) {
+        memoDiff->hide();
+        return;
+    }
+    const int block = m_transfer.differingBlock();
+    QStringList lines{
+        QStringLiteral("Eltérő paraméterek a(z) %1. blokkban (paraméter: modul -> kép):")
+            .arg(block + 1)};
+    const QList<paramtext::Difference> diffs =
+        paramtext::compare(m_transfer.comparedModuleBytes(), ConfigImage().bytes());
+    for (const paramtext::Difference& d : diffs) lines << paramtext::diffLine(d);
+    if (diffs.isEmpty()) lines << QStringLiteral("(csak nem megjelenített bájtok térnek el)");
+    if (block + 1 < image::kBlockCount)
+        lines << QStringLiteral("A további blokkokat az összehasonlítás nem olvasta be.");
+    memoDiff->setPlainText(lines.join(QLatin1Char('\n')));
+    memoDiff->show();
 }
 
 void TFormDownload::btSaveClick() {

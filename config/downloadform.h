@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -9,6 +10,7 @@
 #include "config/transfer.h"
 
 class ModuleLink;
+class TFormHistory;
 class UserDialogs;
 
 // Holds the PC's copy of the parameter memory and moves it between module, file and editor.
@@ -16,6 +18,7 @@ class TFormDownload : public QWidget {
     Q_OBJECT
 public:
     TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~TFormDownload() override;
 
     const ParamImage& ConfigImage() const { return m_transfer.ConfigImage(); }
     void setConfigImage(const ParamImage& image) { m_transfer.setConfigImage(image); }
@@ -30,6 +33,11 @@ public:
     QPushButton* btEdit;
     QPushButton* btStop;
     QPushButton* btClose;
+    // Beyond the transfer itself: the kept configurations, and after a compare that found a
+    // block different, the parameters that differ ("key: module -> image").
+    QPushButton* btHistory;
+    QPlainTextEdit* memoDiff;
+    TFormHistory& historyForm() { return *m_history; }
 
     // The parameter editor attaches here: it loads the image, runs modally, stores it back.
     std::function<void()> onEdit;
@@ -47,8 +55,16 @@ public:
     void btEditClick();
     void btStopClick();
     void btCloseClick() { hide(); }
+    void btHistoryClick();
+
+    // Opens a data file into the image, as "Beolvasás fájlból" does; false, with the error
+    // shown, when it cannot be read.
+    bool loadDataFile(const QString& path);
 
 private:
+    void showCompareDifferences(ConfigTransfer::Outcome outcome);
+
     UserDialogs& m_dialogs;
     ConfigTransfer m_transfer;
+    TFormHistory* m_history;
 };

@@ -1,5 +1,6 @@
 #include "config/transfer.h"
 
+#include "config/history.h"
 #include "config/versionquery.h"
 #include "link/exchange.h"
 #include "link/modulelink.h"
@@ -24,8 +25,11 @@ ConfigTransfer::Outcome ConfigTransfer::write() { return run(Kind::Write); }
 ConfigTransfer::Outcome ConfigTransfer::compare() { return run(Kind::Compare); }
 
 ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
+    m_comparedModule.clear();
+    m_differingBlock = -1;
     // A serial error leaves as an exception and is no outcome of ours to report.
     const Outcome outcome = perform(kind);
+    recordHistory(kind, outcome);
     emit finished(outcome);
     return outcome;
 }
@@ -124,12 +128,14 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
 ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) {
     bool different = false;
     int failedAt = -1;
+    QByteArray module = m_image.bytes();
     const PageResult result = exchange.readPages(
         quint16(proto::kConfigFirstPage), image::kBlockCount,
         [&](int b, const frame::Frame& f) {
             if (f[frame::kPageLowOffset] != b) return false;
             if (image::firstDifference(b, frame::data(f), m_image.block(b)) >= 0) {
                 different = true;
+                module.replace(b * image::kBlockSize, image::kBlockSize, frame::data(f));
                 return false;
             }
             emit panelColour(b, PanelColour::Green);
@@ -139,5 +145,28 @@ ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) 
     if (result == PageResult::Stopped) return Outcome::Stopped;
     if (failedAt < 0) return Outcome::Done;
     emit panelColour(failedAt, PanelColour::Red);
-    return different ? Outcome::Different : Outcome::Failed;
+    if (!different) return Outcome::Failed;
+    m_comparedModule = module;
+    m_differingBlock = failedAt;
+    return Outcome::Different;
+}
+
+void ConfigTransfer::recordHistory(Kind kind, Outcome outcome) {
+    if (m_historyFolder.isEmpty()) return;
+    history::Event event;
+    if (kind == Kind::Read && outcome == Outcome::Done)
+        event = history::Event::Read;
+    else if (kind == Kind::Write && outcome == Outcome::Done)
+        event = history::Event::Written;
+    else if (kind == Kind::Compare && outcome == Outcome::Done)
+        event = history::Event::ComparedEqual;
+    else if (kind == Kind::Compare && outcome == Outcome::Different)
+        event = history::Event::ComparedDiffer;
+    else
+        return;
+    // The transfer itself went well; a history that cannot be kept is said, not hidden, and
+    // changes nothing of the outcome.
+    QString why;
+    if (!history::record(m_historyFolder, m_image, event, QDateTime::currentDateTime(), &why))
+        emit message(QStringLiteral("Az előzmény mentése sikertelen: %1").arg(why));
 }

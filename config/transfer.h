@@ -36,6 +36,15 @@ public:
     // Ends a running transfer before its next block; the block being waited for does not count.
     void requestStop();
 
+    // Where every image read, written or compared is kept (history::record); empty: nowhere.
+    void setHistoryFolder(const QString& folder) { m_historyFolder = folder; }
+    QString historyFolder() const { return m_historyFolder; }
+    // After a compare that found a block different: the image with the blocks the module
+    // sent put in place of ours (the differing one included; later blocks were not read).
+    // Empty after any other transfer.
+    const QByteArray& comparedModuleBytes() const { return m_comparedModule; }
+    int differingBlock() const { return m_differingBlock; }
+
 signals:
     void panelColour(int block, PanelColour colour);
     void buttonsEnabled(bool enabled);
@@ -53,8 +62,12 @@ private:
     bool dataVersionMatches(ModuleExchange& exchange);
     void paintAll(PanelColour colour);
     void paintFrom(int first, PanelColour colour);
+    void recordHistory(Kind kind, Outcome outcome);
 
     ModuleLink& m_link;
     ParamImage m_image;
     std::array<frame::Frame, image::kBlockCount> m_staging{};
+    QString m_historyFolder;
+    QByteArray m_comparedModule;
+    int m_differingBlock = -1;
 };
