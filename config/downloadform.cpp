@@ -158,9 +158,8 @@ void TFormDownload::showCompareDifferences(ConfigTransfer::Outcome outcome) {
         return;
     }
     const int block = m_transfer.differingBlock();
-    QStringList lines{
-        QStringLiteral("Eltérő paraméterek a(z) %1. blokkban (paraméter: modul -> kép):")
-            .arg(block + 1)};
+    QStringList lines{QStringLiteral("Eltérő paraméterek a(z) %1. blokkban").arg(block + 1),
+                      QStringLiteral("(paraméter: modul -> kép):")};
     const QList<paramtext::Difference> diffs =
         paramtext::compare(m_transfer.comparedModuleBytes(), ConfigImage().bytes());
     for (const paramtext::Difference& d : diffs) lines << paramtext::diffLine(d);

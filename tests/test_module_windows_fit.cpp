@@ -7,10 +7,15 @@
 #include <QTest>
 
 #include "clock/clockform.h"
+#include "config/datafile.h"
+#include "config/downloadform.h"
+#include "config/history.h"
+#include "config/historyform.h"
 #include "firmware/firmwareform.h"
 #include "firmware/gkffile.h"
 #include "radio/radioframe.h"
 #include "radio/rfform.h"
+#include "support/images.h"
 #include "support/linkrig.h"
 
 // The clock, radio and firmware windows on an installer's small screen: each fits, and no
@@ -58,6 +63,34 @@ private slots:
         QVERIFY(form.StatusBar1->fontMetrics().horizontalAdvance(form.statusText()) <
                 form.StatusBar1->width());
         shot(&form, QStringLiteral("clock"));
+    }
+
+    // The transfer window with the differences a compare found, and the history window with
+    // a long list and a long difference.
+    void transferAndHistoryWindows() {
+        LinkRig rig;
+        TFormDownload download(*rig.link, rig.dialogs);
+        const QString folder = m_dir.filePath(QStringLiteral("history"));
+        download.transfer().setHistoryFolder(folder);
+        const QDateTime t0(QDate(2026, 12, 9), QTime(8, 0));
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(history::record(folder, img(QByteArray(2048, char(i))),
+                                    history::Event(i % 4), t0.addSecs(3600 * i)));
+        download.show();
+        download.memoDiff->setPlainText(
+            QStringLiteral("Eltérő paraméterek a(z) 8. blokkban\n(paraméter: modul -> kép):\n") +
+            QStringLiteral("edUserName12: \"Felhasználó 12\" -> \"Kovács Jánosné\"\n").repeated(6));
+        download.memoDiff->show();
+        QCoreApplication::processEvents();
+        fitsAndNothingIsCut(&download);
+        shot(&download, QStringLiteral("transfer-differences"));
+
+        download.btHistory->click();
+        TFormHistory& h = download.historyForm();
+        QCoreApplication::processEvents();
+        QCOMPARE(h.gridEntries->rowCount(), 30);
+        fitsAndNothingIsCut(&h);
+        shot(&h, QStringLiteral("history"));
     }
 
     void radioWindowWithEveryState() {
