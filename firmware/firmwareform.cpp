@@ -99,44 +99,50 @@ bool TFormFirmware::canSend() {
     return true;
 }
 
+bool TFormFirmware::withExchange(const std::function<void(ModuleExchange&)>& body) {
+    m_verdict.clear();
+    m_comError.clear();
+    ModuleExchange exchange(m_link);
+    if (!exchange.acquired()) {
+        StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
+        return false;
+    }
+    setTransferButtonsEnabled(false);
+    struct Restore {
+        TFormFirmware* form;
+        ~Restore() {
+            form->m_uploading = false;
+            form->setTransferButtonsEnabled(true);
+        }
+    } restore{this};
+    try {
+        body(exchange);
+    } catch (const EComPort& e) {
+        m_comError = e.message();
+    }
+    m_verdict = exchange.verdict();
+    return true;
+}
+
 void TFormFirmware::btStartClick() {
     if (!canSend()) return;
     const std::shared_ptr<const gkf::Image> image = m_image;
     std::optional<firmware::UploadOutcome> outcome;
-    QString verdict;
-    QString comError;
-    {
-        ModuleExchange exchange(m_link);
-        if (!exchange.acquired()) {
-            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-            return;
-        }
+    const bool ran = withExchange([&](ModuleExchange& exchange) {
         const firmware::Progress start = firmware::progressAt(0, image->pageCount());
         ProgressBar1->setRange(0, start.maximum);
         ProgressBar1->setValue(0);
-        setTransferButtonsEnabled(false);
         m_uploading = true;
-        struct Restore {
-            TFormFirmware* form;
-            ~Restore() {
-                form->m_uploading = false;
-                form->setTransferButtonsEnabled(true);
-            }
-        } restore{this};
         firmware::UploadHooks hooks;
         hooks.loggedIn = [this] { setStatus(firmware::kUploading); };
         hooks.pageStarted = [this, &image](int page) {
             ProgressBar1->setValue(firmware::progressAt(page, image->pageCount()).position);
         };
-        try {
-            outcome = firmware::upload(exchange, *image, hooks);
-        } catch (const EComPort& e) {
-            comError = e.message();
-        }
-        verdict = exchange.verdict();
-    }
-    if (outcome == firmware::UploadOutcome::LoginFailed) m_dialogs.message(verdict);
-    if (!comError.isEmpty()) m_dialogs.message(comError);
+        outcome = firmware::upload(exchange, *image, hooks);
+    });
+    if (!ran) return;
+    if (outcome == firmware::UploadOutcome::LoginFailed) m_dialogs.message(m_verdict);
+    if (!m_comError.isEmpty()) m_dialogs.message(m_comError);
     if (outcome == firmware::UploadOutcome::Done) {
         setStatus(firmware::kUploadDone);
         btCRC_Restart->setEnabled(true);
@@ -159,29 +165,13 @@ void TFormFirmware::btCRC_RestartClick() {
     if (!canSend()) return;
     const std::shared_ptr<const gkf::Image> image = m_image;
     std::optional<firmware::CheckOutcome> outcome;
-    QString verdict;
-    QString comError;
-    {
-        ModuleExchange exchange(m_link);
-        if (!exchange.acquired()) {
-            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-            return;
-        }
-        setTransferButtonsEnabled(false);
-        struct Restore {
-            TFormFirmware* form;
-            ~Restore() { form->setTransferButtonsEnabled(true); }
-        } restore{this};
-        try {
-            outcome = firmware::check(exchange, image->control,
-                                      [this] { setStatus(firmware::kChecking); });
-        } catch (const EComPort& e) {
-            comError = e.message();
-        }
-        verdict = exchange.verdict();
-    }
-    if (outcome == firmware::CheckOutcome::LoginFailed) m_dialogs.message(verdict);
-    if (!comError.isEmpty()) m_dialogs.message(comError);
+    const bool ran = withExchange([&](ModuleExchange& exchange) {
+        outcome = firmware::check(exchange, image->control,
+                                  [this] { setStatus(firmware::kChecking); });
+    });
+    if (!ran) return;
+    if (outcome == firmware::CheckOutcome::LoginFailed) m_dialogs.message(m_verdict);
+    if (!m_comError.isEmpty()) m_dialogs.message(m_comError);
     if (outcome == firmware::CheckOutcome::Confirmed) {
         setStatus(firmware::kCheckDone);
         m_dialogs.message(QString::fromUtf8(firmware::kRestarting));

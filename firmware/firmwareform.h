@@ -4,10 +4,12 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "firmware/gkffile.h"
 
+class ModuleExchange;
 class ModuleLink;
 class UserDialogs;
 
@@ -47,4 +49,10 @@ private:
     // Shared with a running upload, so a new load never pulls pages from under it.
     std::shared_ptr<const gkf::Image> m_image;
     bool m_uploading = false;
+    // Runs `body` as the one exchange with the module, the buttons off meanwhile. False, with
+    // the busy text shown, when another exchange holds the module; otherwise the login's
+    // verdict and any serial error are left in m_verdict and m_comError.
+    bool withExchange(const std::function<void(ModuleExchange&)>& body);
+    QString m_verdict;
+    QString m_comError;
 };
