@@ -12,15 +12,13 @@
 #include "firmware/firmwareform.h"
 #include "link/modulelink.h"
 #include "link/timing.h"
+#include "params/namefields.h"
 #include "params/onoffmode.h"
 #include "params/paramform.h"
 #include "radio/rfform.h"
 #include "status/statusform.h"
 
 class UserDialogs;
-
-// Where the parameter memory keeps the zone and user names, for the names download.
-NameFields moduleNameFields();
 
 // Every window of the program, created once and wired to the others; they live until the end.
 // The dialog seam and the timer intervals are handed to each from here.

@@ -9,20 +9,12 @@
 #include "events/eventgrid.h"
 #include "link/exchange.h"
 #include "link/modulelink.h"
-#include "link/protocol.h"
 #include "link/texts.h"
 
 namespace {
 
 constexpr std::array<int, kEventGridColumns> kColumnWidths = {54, 114, 157, 167, 20, 20, 20,
                                                               20, 20,  20,  20,  20, 32, 46};
-
-const PageDownloadPlan kEventPlan{proto::kEventFirstPage, proto::kEventPageCount,
-                                  "Eseménylista letöltése...", "Eseménylista letöltése ",
-                                  "Eseménylista letöltve."};
-const PageDownloadPlan kNamesPlan{
-    proto::kNameFirstPage, proto::kNamePageCount, "Zóna és Felhasználói nevek letöltése...",
-    "Zóna és Felhasználói nevek letöltése ", "Zóna és Felhasználói nevek letöltve."};
 
 // Puts a button back however the handler ends, a serial error included.
 struct Reenable {
@@ -119,7 +111,8 @@ void TFormEventlistShort::btLoadEventsClick() {
     DownloadOutcome outcome = DownloadOutcome::Failed;
     try {
         outcome = downloadPages(
-            exchange, kEventPlan, &pages, [this](const QString& t) { showStatus(t); }, &verdict);
+            exchange, kEventListPlan, &pages, [this](const QString& t) { showStatus(t); },
+            &verdict);
     } catch (const EComPort& e) {
         showStatus(downloadFailedText());
         m_dialogs.message(e.message());

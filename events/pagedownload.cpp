@@ -3,6 +3,14 @@
 #include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/pageframe.h"
+#include "link/protocol.h"
+
+const PageDownloadPlan kEventListPlan{proto::kEventFirstPage, proto::kEventPageCount,
+                                      "Eseménylista letöltése...", "Eseménylista letöltése ",
+                                      "Eseménylista letöltve."};
+const PageDownloadPlan kNamesPlan{
+    proto::kNameFirstPage, proto::kNamePageCount, "Zóna és Felhasználói nevek letöltése...",
+    "Zóna és Felhasználói nevek letöltése ", "Zóna és Felhasználói nevek letöltve."};
 
 QString downloadFailedText() { return QStringLiteral("Leolvasás sikertelen."); }
 

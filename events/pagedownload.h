@@ -32,5 +32,9 @@ DownloadOutcome downloadPages(ModuleExchange& exchange, const PageDownloadPlan& 
                               QByteArray* pages, const std::function<void(const QString&)>& status,
                               QString* verdict);
 
+// The event memory and the names pages, as the event list window and the command line read them.
+extern const PageDownloadPlan kEventListPlan;
+extern const PageDownloadPlan kNamesPlan;
+
 // "Leolvasás sikertelen."
 QString downloadFailedText();

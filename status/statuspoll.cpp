@@ -1,0 +1,49 @@
+#include "status/statuspoll.h"
+
+#include "link/exchange.h"
+#include "link/modulelink.h"
+#include "link/protocol.h"
+
+namespace statuspoll {
+
+Result pollOnce(ModuleExchange& exchange, const QLocale& locale, int polls, int ticksPerPoll) {
+    ModuleLink& link = exchange.link();
+    Result result;
+    bool sawLine = false;
+    // The receiver hands every status line over by signal; only the first readable one counts.
+    // Let go however the poll ends, a serial error included: the handler holds our locals.
+    struct Watch {
+        QMetaObject::Connection c;
+        ~Watch() { QObject::disconnect(c); }
+    } watch;
+    watch.c =
+        QObject::connect(&link, &ModuleLink::statusFrameLine, &link, [&](const QByteArray& line) {
+            if (result.view) return;
+            sawLine = true;
+            if (auto view = decodeStatusFrame(line, locale)) {
+                result.view = view;
+                result.line = line;
+            }
+        });
+    for (int p = 0; p < polls && !result.view; ++p) {
+        if (!link.connected() || link.flag(Flag::PortLost)) break;
+        link.clearFlags({Flag::PasswordError});
+        link.SendAuthorised(proto::kAuthPollStatus);
+        exchange.waitUntil(
+            [&] { return result.view.has_value() || link.flag(Flag::PasswordError); },
+            ticksPerPoll);
+        if (link.flag(Flag::PasswordError) && !result.view) break;
+    }
+    QObject::disconnect(watch.c);
+    if (result.view)
+        result.outcome = Result::Done;
+    else if (link.flag(Flag::PortLost) || !link.connected())
+        result.outcome = Result::PortLost;
+    else if (link.flag(Flag::PasswordError))
+        result.outcome = Result::WrongCode;
+    else
+        result.outcome = sawLine ? Result::BadFrames : Result::NoAnswer;
+    return result;
+}
+
+}  // namespace statuspoll
