@@ -1,0 +1,493 @@
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "link/codestring.h"
+#include "link/portnames.h"
+#include "params/flashaddr.h"
+#include "sim/korvantasim.h"
+#include "support/simrig.h"
+
+namespace A = FlashAddr;
+
+// telvora-cli's module commands as a script runs them: the real program in a child process,
+// the simulated module in this one on a pseudo-terminal, linked in a ports folder of a home
+// that belongs to this test alone.
+namespace {
+
+const QString kCode = QStringLiteral("908172");
+const QString kPort = QStringLiteral("COM88");
+
+QByteArray record(int type, int month, int n, int day, int hour, int minute, int marks = 0,
+                  int flags = 0) {
+    const char bytes[] = {
+        char(type), char((month << 4) | n), char(day), char(hour), char(minute), 0, char(marks),
+        char(flags)};
+    return QByteArray(bytes, 8);
+}
+
+QByteArray withZoneName(QByteArray memory, int zone, const QByteArray& field) {
+    memory.replace(A::ZoneRecords + (zone - 1) * A::ZoneRecordSize + A::ZoneName, 10, field);
+    return memory;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestCliModule : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QProcessEnvironment m_env;
+    std::unique_ptr<KorvantaSim> m_sim;
+    QByteArray m_seen;  // every byte the program printed, for the code check at the end
+
+    struct Run {
+        int exitCode = -1;
+        QString out;
+        QString err;
+        qint64 ms = 0;
+    };
+
+    // The simulator answers from this process's event loop, so the loop runs while the child
+    // does; a child that outlives the deadline is killed and fails the test.
+    Run cli(const QStringList& args, bool withCode = true, bool withTicks = true) {
+        QStringList all = args;
+        if (withTicks)
+            all << QStringLiteral("--tick-ms") << QString::number(endToEndTimings().tickMs);
+        if (withCode) all << QStringLiteral("--code") << kCode;
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.setWorkingDirectory(m_home.path());
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop;
+        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+        connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        p.start(QStringLiteral(TELVORA_CLI), all);
+        if (p.state() != QProcess::NotRunning) loop.exec();
+        Run r;
+        r.ms = clock.elapsed();
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(5000);
+            r.err = QStringLiteral("(killed at the deadline)");
+            return r;
+        }
+        const QByteArray out = p.readAllStandardOutput();
+        const QByteArray err = p.readAllStandardError();
+        m_seen += out + err;
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(out);
+        r.err = QString::fromUtf8(err);
+        return r;
+    }
+    Run module(const QStringList& args) {
+        return cli(args + QStringList{QStringLiteral("--port"), kPort});
+    }
+    QString path(const QString& name) const { return m_home.filePath(name); }
+    QString writeKd2(const QString& name, const QByteArray& bytes) {
+        QFile f(path(name));
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        return path(name);
+    }
+    QStringList backups(const QString& stem) const {
+        return QDir(m_home.path())
+            .entryList({stem + QStringLiteral(".backup-*.KD2")}, QDir::Files, QDir::Name);
+    }
+    // A failure is one line on standard error and nothing on standard output.
+    static bool oneLine(const Run& r) {
+        return r.err.startsWith(QStringLiteral("telvora-cli: ")) && r.err.count('\n') == 1 &&
+               r.err.endsWith('\n');
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        // The child finds the port where this process links it: both look in this home.
+        qputenv("HOME", m_home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toLocal8Bit());
+        QDir(portsFolder()).removeRecursively();
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.remove(QStringLiteral("TELVORA_CODE"));
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            m_env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
+    }
+
+    void init() {
+        m_sim = std::make_unique<KorvantaSim>();
+        QString error;
+        QVERIFY2(m_sim->start(kPort, &error), qPrintable(error));
+        m_sim->setInstallerCode(kCode);
+        m_sim->setMemory(KorvantaSim::factoryMemory(kCode));
+    }
+    void cleanup() { m_sim.reset(); }
+
+    void version() {
+        m_sim->setFirmwareText("KORV 3.14");
+        const Run r = module({QStringLiteral("version")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("Programverzió: KORV 3.14       (DataVer=2)\n"));
+        QCOMPARE(r.err, QString());
+    }
+
+    void readSavesTheModulesMemory() {
+        const QByteArray memory = withZoneName(m_sim->memory(), 3, "Garazs    ");
+        m_sim->setMemory(memory);
+        const Run r = module({QStringLiteral("read"), path(QStringLiteral("site.KD2"))});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(readFile(path(QStringLiteral("site.KD2"))), memory);
+        QVERIFY(r.out.contains(QStringLiteral("site.KD2")));
+    }
+
+    // Each way of writing: the reads it costs and the backups it leaves.
+    void write_data() {
+        QTest::addColumn<QStringList>("options");
+        // Every transfer reads the version page; a backup and a verify read the 8 blocks too.
+        QTest::addColumn<int>("pageReads");
+        QTest::addColumn<int>("backupFiles");
+        QTest::newRow("backup and verify") << QStringList{} << 19 << 1;
+        QTest::newRow("no backup") << QStringList{"--no-backup"} << 10 << 0;
+        QTest::newRow("no verify") << QStringList{"--no-verify"} << 10 << 1;
+        QTest::newRow("neither") << QStringList{"--no-backup", "--no-verify"} << 1 << 0;
+    }
+    void write() {
+        QFETCH(QStringList, options);
+        QFETCH(int, pageReads);
+        QFETCH(int, backupFiles);
+        for (const QString& old : backups(QStringLiteral("new"))) QFile::remove(path(old));
+        const QByteArray before = m_sim->memory();
+        const QByteArray wanted = withZoneName(before, 1, "Eloszoba  ");
+        const QString in = writeKd2(QStringLiteral("new.KD2"), wanted);
+        m_sim->resetCommandCounts();
+
+        const Run r = module(QStringList{QStringLiteral("write"), in} + options);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(m_sim->memory(), wanted);
+        QCOMPARE(m_sim->activationCount(), 1);
+        QCOMPARE(m_sim->commandCount(KorvantaSim::CommandKind::PageRead), pageReads);
+        const QStringList saved = backups(QStringLiteral("new"));
+        QCOMPARE(saved.size(), backupFiles);
+        if (backupFiles) {
+            QVERIFY2(QRegularExpression(
+                         QStringLiteral("^new\\.backup-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.KD2$"))
+                         .match(saved.first())
+                         .hasMatch(),
+                     qPrintable(saved.first()));
+            QCOMPARE(readFile(path(saved.first())), before);
+            QVERIFY(r.out.contains(saved.first()));
+        }
+        QCOMPARE(r.out.contains(QStringLiteral("verified")), !options.contains("--no-verify"));
+    }
+
+    // Two writes in the same second still leave two backups: none replaces another.
+    void backupsNeverReplaceEachOther() {
+        for (const QString& old : backups(QStringLiteral("twice"))) QFile::remove(path(old));
+        const QByteArray first = m_sim->memory();
+        const QString in =
+            writeKd2(QStringLiteral("twice.KD2"), withZoneName(first, 2, "Pince     "));
+        QCOMPARE(module({QStringLiteral("write"), in, QStringLiteral("--no-verify")}).exitCode, 0);
+        const QStringList one = backups(QStringLiteral("twice"));
+        QCOMPARE(one.size(), 1);
+        // The name of the next second's backup, taken already.
+        const QDateTime next = QDateTime::currentDateTime().addSecs(1);
+        const QString taken =
+            path(QStringLiteral("twice.backup-") +
+                 next.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".KD2"));
+        QVERIFY(writeKd2(QFileInfo(taken).fileName(), "not a backup") == taken);
+        QCOMPARE(module({QStringLiteral("write"), in, QStringLiteral("--no-verify")}).exitCode, 0);
+        // The first backup, the file in the way, and a third beside them.
+        const QStringList two = backups(QStringLiteral("twice"));
+        QVERIFY2(two.size() == 3, qPrintable(two.join(' ')));
+        QCOMPARE(readFile(path(one.first())), first);
+        QCOMPARE(readFile(taken), QByteArray("not a backup"));
+    }
+
+    void compare_data() {
+        QTest::addColumn<QByteArray>("moduleMemory");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("blockLines");
+        const QByteArray factory = KorvantaSim::factoryMemory(kCode);
+        QByteArray lastBlock = factory;
+        lastBlock[2047] = char(~lastBlock[2047]);
+        QTest::newRow("same") << factory << 0 << QStringList{};
+        QTest::newRow("zone name")
+            << withZoneName(factory, 1, "Nappali   ") << 1 << QStringList{"block 1 differs"};
+        QTest::newRow("first and last block") << withZoneName(lastBlock, 1, "Nappali   ") << 1
+                                              << QStringList{"block 1 differs", "block 8 differs"};
+    }
+    void compare() {
+        QFETCH(QByteArray, moduleMemory);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, blockLines);
+        const QString in = writeKd2(QStringLiteral("site.KD2"), KorvantaSim::factoryMemory(kCode));
+        m_sim->setMemory(moduleMemory);
+        const Run r = module({QStringLiteral("compare"), in});
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.mid(0, blockLines.size()), blockLines);
+        // The parameters as diff shows them, file first.
+        const QString moduleFile = writeKd2(QStringLiteral("module.KD2"), moduleMemory);
+        const Run d = cli({QStringLiteral("diff"), in, moduleFile}, false, false);
+        QCOMPARE(lines.mid(blockLines.size()), d.out.split('\n', Qt::SkipEmptyParts));
+        QCOMPARE(m_sim->activationCount(), 0);
+    }
+
+    void events_data() {
+        QTest::addColumn<bool>("csv");
+        QTest::newRow("csv") << true;
+        QTest::newRow("text") << false;
+    }
+    void events() {
+        QFETCH(bool, csv);
+        QByteArray ring(1024, '\0');
+        ring.replace(8 * 10, 8, record(3, 3, 2, 4, 5, 6, 0x11, 0));
+        ring.replace(8 * 9, 8, record(27, 3, 1, 4, 5, 0));
+        ring.replace(8 * 6, 8, record(32, 12, 0, 31, 23, 59, 0, 0x10));
+        ring[768] = 10;
+        m_sim->state().setEventMemory(ring);
+        QStringList args{QStringLiteral("events")};
+        if (csv) args << QStringLiteral("--csv");
+        const Run r = module(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);  // the header and three events
+        if (csv) {
+            QCOMPARE(lines[0], QStringLiteral("Sorszám,Időpont,Esemény,Zóna / Felhasználó,T1,T2,"
+                                              "T3,T4,S1,S2,S3,S4,Közp,Státusz"));
+            QCOMPARE(lines[1], QStringLiteral("1,03/04 - 05:06,IN2 Riasztás     ,2.  Zóna 2    ,"
+                                              "X,-,-,-,X,-,-,-,-,Aktív"));
+            QVERIFY2(lines[2].startsWith(QStringLiteral("2,03/04 - 05:00,")), qPrintable(lines[2]));
+            QVERIFY(lines[2].contains(QStringLiteral(",1.  Felh. 1   ,")));
+            QCOMPARE(lines[3], QStringLiteral("5,12/31 - 23:59,AC hiba          ,,-,-,-,-,-,-,-,-,"
+                                              "-,Késl."));
+        } else {
+            // Aligned: every column starts where its header does.
+            const int status = lines[0].indexOf(QStringLiteral("Státusz"));
+            QVERIFY(status > 0);
+            const int time = lines[0].indexOf(QStringLiteral("Időpont"));
+            QCOMPARE(lines[1].mid(time, 13), QStringLiteral("03/04 - 05:06"));
+            QCOMPARE(lines[3].mid(time, 13), QStringLiteral("12/31 - 23:59"));
+            QCOMPARE(lines[1].mid(status), QStringLiteral("Aktív"));
+            QCOMPARE(lines[3].mid(status), QStringLiteral("Késl."));
+            QVERIFY2(!lines[2].mid(status).startsWith(' '), qPrintable(lines[2]));
+        }
+    }
+
+    void status_data() {
+        QTest::addColumn<int>("frameVersion");
+        QTest::addColumn<bool>("json");
+        QTest::newRow("v4 text") << 4 << false;
+        QTest::newRow("v1 text") << 1 << false;
+        QTest::newRow("v4 json") << 4 << true;
+        QTest::newRow("v2 json") << 2 << true;
+    }
+    void status() {
+        QFETCH(int, frameVersion);
+        QFETCH(bool, json);
+        m_sim->setStatusVersion(frameVersion);
+        m_sim->state().setPartition(1, true);
+        m_sim->state().setPartition(2, false);
+        QStringList args{QStringLiteral("status")};
+        if (json) args << QStringLiteral("--json");
+        const Run r = module(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(m_sim->commandCount(KorvantaSim::CommandKind::PollStatus), 1);
+        if (json) {
+            QJsonParseError error{};
+            const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(o.value("frameVersion").toInt(), frameVersion);
+            QCOMPARE(o.value("zones").toArray().size(), 12);
+            QCOMPARE(o.value("zones").toArray().at(0).toObject().value("caption").toString(),
+                     QStringLiteral("IN1"));
+            QCOMPARE(o.value("partitions").toArray().at(0).toString(), QStringLiteral("Élesítve"));
+            QCOMPARE(o.value("partitions").toArray().at(1).toString(),
+                     QStringLiteral("Kikapcsolva"));
+            QCOMPARE(o.value("mains").toString(),
+                     frameVersion >= 2 ? QStringLiteral("OK") : QStringLiteral("?"));
+        } else {
+            QVERIFY(
+                r.out.startsWith(QStringLiteral("status frame version %1\n").arg(frameVersion)));
+            QVERIFY(r.out.contains(QStringLiteral("\npartition 1: Élesítve\n")));
+            QCOMPARE(r.out.count(QStringLiteral("\nzone ")), 12);
+            QCOMPARE(r.out.contains(QStringLiteral("\ntemperature: -\n")), frameVersion < 4);
+        }
+    }
+
+    void clockRead() {
+        m_sim->setClock(QDateTime(QDate(2026, 3, 4), QTime(5, 6)));
+        const Run r = module({QStringLiteral("clock")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("A modul órája: 26/03/04 - 05:06\n"));
+    }
+
+    void clockSet() {
+        m_sim->setClock(QDateTime(QDate(2020, 1, 1), QTime(0, 0)));
+        const Run r = module({QStringLiteral("clock"), QStringLiteral("--set")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        const qint64 off = qAbs(m_sim->clockNow().secsTo(QDateTime::currentDateTime()));
+        QVERIFY2(off < 120, qPrintable(m_sim->clockNow().toString()));
+        QVERIFY(r.out.startsWith(QStringLiteral("A modul órája: ") +
+                                 m_sim->clockNow().toString(QStringLiteral("yy/MM/dd"))));
+    }
+
+    // Every command against a module that refuses the code, and one that says nothing: a
+    // one-line reason, exit code 2, soon, and the module's data untouched.
+    void moduleFailures_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        const QStringList commands[] = {
+            {"read", "out.KD2"}, {"write", "in.KD2"}, {"compare", "in.KD2"},
+            {"version"},         {"events"},          {"status"},
+            {"clock"},           {"clock", "--set"}};
+        for (const QStringList& c : commands) {
+            QTest::newRow(qPrintable(c.join(' ') + " wrong code"))
+                << c << "code"
+                << "wrong installer code (the module answered PWDERR)";
+            QTest::newRow(qPrintable(c.join(' ') + " silent")) << c << "silent"
+                                                               << "the module does not answer";
+        }
+    }
+    void moduleFailures() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        writeKd2(QStringLiteral("in.KD2"), withZoneName(m_sim->memory(), 1, "Mas       "));
+        QFile::remove(path(QStringLiteral("out.KD2")));
+        const QByteArray before = m_sim->memory();
+        const QDateTime clock = QDateTime(QDate(2020, 1, 1), QTime(0, 0));
+        m_sim->setClock(clock);
+        if (fault == QLatin1String("code")) m_sim->setInstallerCode(QStringLiteral("1111"));
+        if (fault == QLatin1String("silent")) m_sim->setSilent(true);
+        const Run r = module(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(oneLine(r), qPrintable(r.err));
+        QVERIFY2(r.err.startsWith(QStringLiteral("telvora-cli: COM88: ")) && r.err.contains(reason),
+                 qPrintable(r.err));
+        QVERIFY2(r.ms < 10000, qPrintable(QString::number(r.ms)));
+        QCOMPARE(m_sim->memory(), before);
+        QCOMPARE(m_sim->activationCount(), 0);
+        QVERIFY(qAbs(m_sim->clockNow().secsTo(clock)) < 600);
+        QVERIFY(!QFile::exists(path(QStringLiteral("out.KD2"))));
+        QVERIFY(backups(QStringLiteral("in")).isEmpty());
+    }
+
+    // A write whose blocks all went but was never activated says so, and changes nothing.
+    void writeNotActivated() {
+        const QByteArray before = m_sim->memory();
+        const QString in =
+            writeKd2(QStringLiteral("na.KD2"), withZoneName(before, 4, "Iroda     "));
+        m_sim->setNoCrcOk(true);
+        const Run r = module({QStringLiteral("write"), in, QStringLiteral("--no-backup")});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(oneLine(r) && r.err.contains(QStringLiteral("CRCOK")), qPrintable(r.err));
+        QCOMPARE(m_sim->memory(), before);
+    }
+
+    void usageErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("withCode");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no port") << QStringList{"version"} << true << "no port";
+        QTest::newRow("bad port") << QStringList{"version", "--port", "COM0"} << true
+                                  << "COM0 is no port name";
+        QTest::newRow("port word")
+            << QStringList{"version", "--port", "ttyS0"} << true << "ttyS0 is no port name";
+        QTest::newRow("port missing")
+            << QStringList{"version", "--port", "COM96"} << true << "COM96: no such port";
+        QTest::newRow("no file") << QStringList{"read", "--port", "COM88"} << true
+                                 << "read takes one data file";
+        QTest::newRow("extra file")
+            << QStringList{"status", "x", "--port", "COM88"} << true << "status takes no file";
+        QTest::newRow("csv on status") << QStringList{"status", "--csv", "--port", "COM88"} << true
+                                       << "--csv is an option of events only";
+        QTest::newRow("set on read") << QStringList{"read", "o.KD2", "--set", "--port", "COM88"}
+                                     << true << "--set is an option of clock only";
+        QTest::newRow("no code, no terminal")
+            << QStringList{"version", "--port", "COM88"} << false << "no installer code";
+        QTest::newRow("code with letters")
+            << QStringList{"version", "--port", "COM88", "--code", "12a4"} << false
+            << "the installer code must be 1 to 6 digits";
+        QTest::newRow("code too long")
+            << QStringList{"version", "--port", "COM88", "--code", "1234567"} << false
+            << "the installer code must be 1 to 6 digits";
+        QTest::newRow("missing input file")
+            << QStringList{"write", "nothing.KD2", "--port", "COM88"} << true << "nothing.KD2";
+        QTest::newRow("short input file") << QStringList{"compare", "short.KD2", "--port", "COM88"}
+                                          << true << "a data file holds 2048";
+    }
+    void usageErrors() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, withCode);
+        QFETCH(QString, reason);
+        writeKd2(QStringLiteral("short.KD2"), QByteArray(100, 'x'));
+        m_sim->resetCommandCounts();
+        const Run r = cli(args, withCode);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(oneLine(r) && r.err.contains(reason), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QCOMPARE(m_sim->commandCount(KorvantaSim::CommandKind::Any), 0);
+    }
+
+    // The code may come from the environment instead of the command line.
+    void codeFromEnvironment() {
+        m_env.insert(QStringLiteral("TELVORA_CODE"), kCode);
+        const Run r = cli({QStringLiteral("version"), QStringLiteral("--port"), kPort}, false);
+        m_env.remove(QStringLiteral("TELVORA_CODE"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.out.startsWith(QStringLiteral("Programverzió: ")));
+    }
+
+    void helpListsEverything() {
+        const Run r = cli({QStringLiteral("--help")}, false, false);
+        QCOMPARE(r.exitCode, 0);
+        for (const char* word :
+             {"show ", "diff ", "gkf ", "read OUT", "write IN", "compare IN", "version", "events",
+              "status", "clock", "--port", "--code", "TELVORA_CODE", "--no-backup", "--no-verify",
+              "--csv", "--json", "--set", "--tick-ms"})
+            QVERIFY2(r.out.contains(QLatin1String(word)), word);
+    }
+
+    // Last: after every command above, the code is in no file of the home and was never printed.
+    void codeLeftNowhere() {
+        const QByteArray needles[] = {kCode.toUtf8(), codeString(kCode),
+                                      codeString(kCode).toLower()};
+        for (const QByteArray& needle : needles)
+            QVERIFY2(!m_seen.contains(needle), needle.constData());
+        QVERIFY(m_seen.size() > 1000);
+        int files = 0;
+        QDirIterator it(m_home.path(), QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QByteArray bytes = readFile(file);
+            for (const QByteArray& needle : needles)
+                QVERIFY2(!bytes.contains(needle), qPrintable(file + ": " + needle));
+            ++files;
+        }
+        QVERIFY(files >= 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliModule)
+#include "test_cli_module.moc"
