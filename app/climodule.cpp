@@ -278,9 +278,9 @@ std::optional<QString> loadFile(const QString& path, ParamImage* image) {
 std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& image,
                                   QString* why) {
     const QFileInfo in(besidePath);
-    const QString stem = in.dir().filePath(
+    const QString stem = QDir::cleanPath(in.dir().filePath(
         in.completeBaseName() + QStringLiteral(".backup-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
     constexpr int kTries = 100;
     for (int n = 1; n <= kTries; ++n) {
         const QString path = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
