@@ -215,17 +215,22 @@ int soak(KorvantaSim& sim, ModuleLink& link, UserDialogs& dialogs, TFormStatus& 
     constexpr int kMinuteMs = 60 * 1000;
     constexpr int kProgressMinutes = 5;
     TSerialForm trafficLog(link, dialogs);
-    // The log keeps its last lines and drops older ones, a bound two lines a second take
-    // some 40 minutes to reach. Filled to that bound first with the lines the soak brings
-    // (a status frame and an event line a second, a login answer every keep-alive), it starts
-    // where a long session has it, so what it holds is not mistaken for growth.
+    // The log keeps its last lines and drops older ones, but the text it drops is reclaimed
+    // only once its buffer is nearly full, so its memory saws up and down over hours of
+    // traffic before it settles. Run first through as many lines as that takes (some hours'
+    // worth of what the soak brings: a status frame and an event line a second, a login answer
+    // every keep-alive), each through the event loop as the receiver hands them over, the log
+    // starts where a long session has it, and its own bounded cycle is not mistaken for growth.
+    constexpr int kLogWarmUpLines = 8 * kTrafficLogMaxLines;
     const QString frames[] = {QString::fromLatin1(sim.statusFrame()),
                               QString::fromLatin1(sim.state().eventLine())};
     const int linesPerLogin = link.timings().keepAliveMs / link.timings().pollMs;
-    for (int i = 0; i < kTrafficLogMaxLines; ++i)
+    for (int i = 0; i < kLogWarmUpLines; ++i) {
         trafficLog.writeLine(i % (linesPerLogin + 1) == linesPerLogin
                                  ? QString::fromLatin1(proto::kPasswordOk)
                                  : frames[i % 2]);
+        QCoreApplication::processEvents();
+    }
 
     // The simulator keeps every line it receives for tests to read back; the soak reads none,
     // and that record would otherwise be the one thing here that grows.
