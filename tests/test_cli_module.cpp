@@ -392,16 +392,52 @@ private slots:
         QVERIFY(backups(QStringLiteral("in")).isEmpty());
     }
 
-    // A write whose blocks all went but was never activated says so, and changes nothing.
-    void writeNotActivated() {
+    // A write that fails part way says where, and whether the module's data changed.
+    void writeFailsPartWay_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<bool>("written");  // the module holds the file afterwards
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not activated")
+            << "no-crcok" << false << false
+            << "COM88: the module did not confirm the written blocks (no CRCOK); its data is "
+               "unchanged";
+        QTest::newRow("block 5 unanswered")
+            << "no-answer-4" << false << false
+            << "COM88: block 5: the module does not answer; nothing was activated";
+        QTest::newRow("backup read damaged")
+            << "damaged-2" << true << false
+            << "COM88: backup read, nothing written: block 3: the module's answer was damaged";
+        QTest::newRow("read-back damaged")
+            << "damaged-2" << false << true
+            << "COM88: written, but the read-back failed: block 3: the module's answer was "
+               "damaged";
+        QTest::newRow("read-back of another page")
+            << "wrong-page-6" << false << true
+            << "COM88: written, but the read-back failed: block 7: the module answered with "
+               "another page than the one asked for";
+    }
+    void writeFailsPartWay() {
+        QFETCH(QString, fault);
+        QFETCH(bool, backup);
+        QFETCH(bool, written);
+        QFETCH(QString, reason);
         const QByteArray before = m_sim->memory();
-        const QString in =
-            writeKd2(QStringLiteral("na.KD2"), withZoneName(before, 4, "Iroda     "));
-        m_sim->setNoCrcOk(true);
-        const Run r = module({QStringLiteral("write"), in, QStringLiteral("--no-backup")});
+        const QByteArray wanted = withZoneName(before, 4, "Iroda     ");
+        const QString in = writeKd2(QStringLiteral("part.KD2"), wanted);
+        for (const QString& old : backups(QStringLiteral("part"))) QFile::remove(path(old));
+        if (fault == QLatin1String("no-crcok")) m_sim->setNoCrcOk(true);
+        if (fault == QLatin1String("no-answer-4")) m_sim->setNoAnswerPage(4);
+        if (fault == QLatin1String("damaged-2")) m_sim->setDamagedPage(2);
+        if (fault == QLatin1String("wrong-page-6")) m_sim->setWrongPageNumberPage(6);
+        QStringList args{QStringLiteral("write"), in};
+        if (!backup) args << QStringLiteral("--no-backup");
+        const Run r = module(args);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY2(oneLine(r) && r.err.contains(QStringLiteral("CRCOK")), qPrintable(r.err));
-        QCOMPARE(m_sim->memory(), before);
+        QVERIFY2(oneLine(r), qPrintable(r.err));
+        QCOMPARE(r.err, QStringLiteral("telvora-cli: ") + reason + QLatin1Char('\n'));
+        QCOMPARE(m_sim->memory(), written ? wanted : before);
+        QVERIFY(backups(QStringLiteral("part")).isEmpty());
     }
 
     void usageErrors_data() {
