@@ -3,6 +3,10 @@
 #include <QSerialPort>
 #include <cerrno>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 #include "link/portnames.h"
 
 namespace {
@@ -15,7 +19,9 @@ public:
     QtSerialDevice() {
         connect(&m_port, &QSerialPort::readyRead, this, &SerialDevice::readyRead);
         connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-            if (e == QSerialPort::ResourceError && m_port.isOpen()) emit lost();
+            if (!m_port.isOpen()) return;
+            if (e == QSerialPort::ResourceError || (e == QSerialPort::ReadError && hungUp()))
+                emit lost();
         });
     }
 
@@ -56,6 +62,18 @@ public:
     qint64 read(char* data, qint64 maxSize) override { return m_port.read(data, maxSize); }
 
 private:
+    // A tty whose device went away (adapter pulled, pseudo-terminal's other side closed)
+    // reads as end of file, which QSerialPort reports as a ReadError or a ResourceError
+    // depending on whatever errno was left from before; the hang-up itself is certain.
+    bool hungUp() const {
+#ifdef Q_OS_UNIX
+        pollfd p{int(m_port.handle()), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+        return false;
+#endif
+    }
+
     QSerialPort m_port;
 };
 
