@@ -46,10 +46,14 @@ TForm1::TForm1(ModuleLink& link, UserDialogs& dialogs, const QString& setupPath,
     connect(&m_link, &ModuleLink::statusText, this, &TForm1::setStatus);
     connect(&m_link, &ModuleLink::comError, this,
             [this](const QString& text) { m_dialogs.message(text); });
+    // The link, connected to the port before this window, already waits for the device here.
     connect(&m_link.ComPort1(), &TComPort::portLost, this, [this] {
         setStatus(QString::fromUtf8(texts::kNoSerial));
         showConnectedButtons(false);
     });
+    m_link.setReopenLostPort(true);
+    connect(&m_link, &ModuleLink::portReopened, this,
+            [this] { portOpened(QString::fromUtf8(texts::kSerialRestored)); });
     FormCreate();
 }
 
@@ -221,7 +225,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::showConnectedButtons(bool open) {
     btConnect->setEnabled(!open);
-    btDisconnect->setEnabled(open);
+    // While a lost port is waited for, disconnect is how the user stops waiting.
+    btDisconnect->setEnabled(open || !m_link.lostPort().isEmpty());
+}
+
+void TForm1::portOpened(const QString& status) {
+    showConnectedButtons(true);
+    setStatus(status);
+    m_link.CodeTimer().start();
 }
 
 void TForm1::btConnectClick() {
@@ -232,12 +243,12 @@ void TForm1::btConnectClick() {
         showConnectedButtons(false);
         return;
     }
-    showConnectedButtons(true);
-    setStatus(QString::fromUtf8(texts::kSerialOk));
-    m_link.CodeTimer().start();
+    m_link.forgetLostPort();
+    portOpened(QString::fromUtf8(texts::kSerialOk));
 }
 
 void TForm1::btDisconnectClick() {
+    m_link.forgetLostPort();
     setStatus(QString::fromUtf8(texts::kNoSerial));
     m_link.ComPort1().close();
     showConnectedButtons(false);
@@ -246,6 +257,12 @@ void TForm1::btDisconnectClick() {
 void TForm1::choosePort(const QString& name) {
     // The buttons keep showing the open state if the new port fails; disconnect resets them.
     reportComErrors(m_dialogs, [&] { m_link.ComPort1().setPort(name); });
+    // Another port chosen: the lost one is no longer the user's, so it is not reopened.
+    const QString lost = m_link.lostPort();
+    if (!lost.isEmpty() && lost != m_link.ComPort1().port()) {
+        m_link.forgetLostPort();
+        showConnectedButtons(m_link.connected());
+    }
 }
 
 void TForm1::btDetailsClick() {

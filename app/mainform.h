@@ -94,6 +94,8 @@ private:
     void setStatus(const QString& text) { StatusBar1->showMessage(text); }
     void choosePort(const QString& name);
     void showConnectedButtons(bool open);
+    // The port is open, by hand or reopened: the buttons, the status text, the keep-alive.
+    void portOpened(const QString& status);
 
     ModuleLink& m_link;
     UserDialogs& m_dialogs;

@@ -1,5 +1,7 @@
 #include "link/comport.h"
 
+#include <QFileInfo>
+
 #include "link/ecomport.h"
 #include "link/portnames.h"
 
@@ -28,7 +30,9 @@ void TComPort::setPort(const QString& name) {
 void TComPort::open() {
     if (connected()) return;
     int systemError = EComPort::kNoSystemError;
+    const QString device = resolvePortDevice(m_port);
     if (!m_device->open(m_port, &systemError)) throw EComPort(EComPort::kOpen, systemError);
+    m_openedDevice = device;
 }
 
 void TComPort::close() {
@@ -46,4 +50,17 @@ int TComPort::read(char* data, int n) {
     const qint64 got = m_device->read(data, n);
     if (got < 0) throw EComPort(EComPort::kRead);
     return int(got);
+}
+
+bool portDeviceBack(const QString& comName, const QString& openedDevice, const QString& portsDir,
+                    const QString& devDir) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(openedDevice);
+    for (const PortEntry& p : listPorts(portsDir, devDir))
+        if (p.name == normalisePortName(comName)) return true;
+    return false;
+#else
+    const QString now = resolvePortDevice(comName, portsDir, devDir);
+    return !openedDevice.isEmpty() && now == openedDevice && QFileInfo::exists(now);
+#endif
 }

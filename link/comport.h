@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+#include "link/portnames.h"
 #include "link/serialdevice.h"
 
 // The one serial port of the program. Errors are thrown as EComPort.
@@ -19,6 +20,8 @@ public:
     void open();   // no-op when open; throws EComPort(1) on failure
     void close();  // no-op when closed
     bool connected() const { return m_device->isOpen(); }
+    // The device the port was last opened on, as its name resolved then (resolvePortDevice).
+    QString device() const { return m_openedDevice; }
 
     // Returns once the driver took all bytes; throws EComPort(2) on failure or timeout.
     int writeStr(const QByteArray& bytes);
@@ -37,4 +40,12 @@ signals:
 private:
     std::unique_ptr<SerialDevice> m_device;
     QString m_port = QStringLiteral("COM1");
+    QString m_openedDevice;
 };
+
+// Whether the device a port was opened on (`openedDevice`, from TComPort::device) is there
+// again under its COM name. Another device now behind the name is not it: a link whose
+// adapter is away leaves the name to the fixed tty of its number.
+bool portDeviceBack(const QString& comName, const QString& openedDevice,
+                    const QString& portsDir = portsFolder(),
+                    const QString& devDir = QStringLiteral("/dev"));

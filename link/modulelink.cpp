@@ -28,10 +28,57 @@ ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, const Timings& timi
       m_ticks(timings.tickMs),
       m_delay(timings.tickMs) {
     connect(&m_port, &TComPort::rxChar, this, &ModuleLink::ComPort1RxChar);
-    connect(&m_port, &TComPort::portLost, this, [this] { setFlag(Flag::PortLost); });
+    connect(&m_port, &TComPort::portLost, this, &ModuleLink::onPortLost);
     m_codeTimer.setInterval(timings.keepAliveMs);
     connect(&m_codeTimer, &QTimer::timeout, this, &ModuleLink::CodeTimerTimer);
     m_codeTimer.start();
+    m_reopenTimer.setInterval(timings.reopenMs);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &ModuleLink::lookForLostPort);
+}
+
+void ModuleLink::onPortLost() {
+    setFlag(Flag::PortLost);
+    // Half a line can never be finished now; kept, it would spoil the first line after a
+    // reopen ("PWDOK" arriving as "RDFL00PWDOK").
+    m_assembler = LineAssembler(proto::kMaxLineLength);
+    if (!m_reopenLostPort) return;
+    m_lostPort = m_port.port();
+    m_lostDevice = m_port.device();
+    m_reopenTimer.start();
+}
+
+void ModuleLink::setReopenLostPort(bool on) {
+    m_reopenLostPort = on;
+    if (!on) forgetLostPort();
+}
+
+void ModuleLink::forgetLostPort() {
+    m_reopenTimer.stop();
+    m_lostPort.clear();
+    m_lostDevice.clear();
+}
+
+void ModuleLink::lookForLostPort() {
+    // Another port chosen, or this one opened by hand: nothing is waited for any more.
+    if (m_lostPort.isEmpty() || m_port.port() != m_lostPort || connected()) {
+        forgetLostPort();
+        return;
+    }
+    if (m_waitDepth > 0 || m_exchangeActive) return;
+    const bool back = m_devicePresence ? m_devicePresence(m_lostPort, m_lostDevice)
+                                       : portDeviceBack(m_lostPort, m_lostDevice);
+    if (!back) return;
+    try {
+        m_port.open();
+    } catch (const EComPort&) {
+        // Still settling, or taken by another program: tried again on the next look, and the
+        // user, told once that the link is gone, is not told so every second.
+        return;
+    }
+    forgetLostPort();
+    // The loss is over; no wait is running that could still need to see it.
+    clearFlags({Flag::PortLost});
+    emit portReopened();
 }
 
 QString ModuleLink::GetInstallerCode() const {
@@ -65,6 +112,11 @@ void ModuleLink::clearFlags(std::initializer_list<Flag> flags) {
 }
 
 bool ModuleLink::waitFor(TickCounter& counter, int ticks, const std::function<bool()>& done) {
+    struct Depth {
+        int& n;
+        explicit Depth(int& d) : n(++d) {}
+        ~Depth() { --n; }
+    } depth(m_waitDepth);
     counter.set(ticks);
     while (true) {
         // Blocks until something happens; the tick timer guarantees a wake-up.

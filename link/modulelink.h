@@ -63,6 +63,22 @@ public:
     TComPort& ComPort1() { return m_port; }
     bool connected() const { return m_port.connected(); }
 
+    // Once the port is lost, its device is looked for every reopenMs and the port opened again
+    // when the same device is back under the same COM name (portReopened). Off unless asked
+    // for: the main window asks, the command-line tool does not. Never inside a wait or an
+    // exchange: what was running when the port went has ended with it and must not go on over
+    // the returned port.
+    void setReopenLostPort(bool on);
+    // The COM name waited for; empty when none.
+    QString lostPort() const { return m_lostPort; }
+    // The user closed the port or chose another: the lost one is waited for no more.
+    void forgetLostPort();
+    // Whether the device a port was opened on is back; portDeviceBack unless a test says.
+    using DevicePresence =
+        std::function<bool(const QString& comName, const QString& openedDevice)>;
+    void setDevicePresence(DevicePresence presence) { m_devicePresence = std::move(presence); }
+    QTimer& ReopenTimer() { return m_reopenTimer; }
+
     // Where the installer code is typed; read at the moment of every authorised send.
     void setInstallerCodeSource(std::function<QString()> source) {
         m_codeSource = std::move(source);
@@ -134,12 +150,16 @@ signals:
     void eventLine(const QByteArray& line);
     void messageLine(const QByteArray& line);
     void radioFrameLine(const QByteArray& line);
+    // A lost port was opened again on its returned device.
+    void portReopened();
 
 private:
     friend class ModuleExchange;
     Flag counterWait(TickCounter& counter, int ticks, const QList<Flag>& watched);
     void setFlag(Flag f) { m_flags[size_t(f)] = 1; }
     void CodeTimerTimer();
+    void onPortLost();
+    void lookForLostPort();
     void decodeFrameLine(const QByteArray& line);
     // Asks for a page ("RDFL" + four hex digits) and waits for its frame, a password error,
     // Stop, or the end of the ticks.
@@ -159,5 +179,11 @@ private:
     bool m_exchangeActive = false;
     bool m_keepAliveAwaited = false;
     int m_dataVer = 0;
+    int m_waitDepth = 0;  // waits running, nested ones counted
+    bool m_reopenLostPort = false;
+    QString m_lostPort;
+    QString m_lostDevice;
+    QTimer m_reopenTimer;
+    DevicePresence m_devicePresence;
 };
 

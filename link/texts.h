@@ -5,6 +5,8 @@ namespace texts {
 
 constexpr const char* kSerialOk = " Soros kapcsolat rendben.";
 constexpr const char* kNoSerial = " Nincs soros kapcsolat.";
+// The lost port's adapter is back and the port open again.
+constexpr const char* kSerialRestored = " Soros kapcsolat helyreállt.";
 constexpr const char* kPortUnavailable = " Hiba: A COM port nem elérhető!";
 constexpr const char* kWrongCode = " Hibás telepítői azonosító!";
 constexpr const char* kRemoteOk = " Távoli kapcsolat rendben.";

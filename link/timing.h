@@ -7,4 +7,5 @@ struct Timings {
     int pollMs = 500;        // status and radio polls
     int keepAliveMs = 5000;  // CodeTimer keep-alive
     int splashMs = 1000;     // start-up stages
+    int reopenMs = 1000;     // a lost port's device looked for again
 };

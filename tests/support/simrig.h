@@ -14,8 +14,9 @@
 #include "support/faultyserial.h"
 #include "support/scripteddialogs.h"
 
-// End-to-end tests run with 5 ms ticks: a 30-tick login timeout lasts 150 ms.
-inline Timings endToEndTimings() { return {5, 25, 40, 5}; }
+// End-to-end tests run with 5 ms ticks: a 30-tick login timeout lasts 150 ms. A lost port's
+// device is looked for every 20 ms.
+inline Timings endToEndTimings() { return {5, 25, 40, 5, 20}; }
 
 // ... and in a ports folder of their own.
 inline void prepareEndToEnd() {
