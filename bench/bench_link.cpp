@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -170,6 +171,40 @@ void benchFirmwareUpload(KorvantaSim& sim, ModuleLink& link) {
     std::printf("firmware wire_s=%.3f wall_s=%.3f ratio=%.3f cpu_s=%.3f%s\n", wireS, m.wallS,
                 m.wallS / wireS, m.cpuS,
                 outcome == firmware::UploadOutcome::Done ? "" : " (upload failed)");
+    sim.setPace(false);
+}
+
+// telvora-cli read as a script runs it, against the module at the line's pace: the whole
+// program, start and end included, against the time its bytes need on the line. The child
+// opens the module's port itself, so the caller's link must have let go of it.
+void benchCliRead(KorvantaSim& sim) {
+    QTemporaryDir dir;
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TELVORA_CODE"), QStringLiteral("1234"));
+    cli.setProcessEnvironment(env);
+    sim.setPace(true);
+    sim.resetByteCounts();
+    QEventLoop loop;  // the simulator answers from this loop while the child runs
+    QObject::connect(&cli, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&cli, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    QElapsedTimer wall;
+    wall.start();
+    cli.start(QStringLiteral(TELVORA_CLI),
+              {QStringLiteral("read"), dir.filePath(QStringLiteral("bench.KD2")),
+               QStringLiteral("--port"), sim.comName()});
+    if (cli.state() != QProcess::NotRunning) loop.exec();
+    const double wallS = double(wall.nsecsElapsed()) / 1e9;
+    const bool ok = cli.state() == QProcess::NotRunning &&
+                    cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+    if (cli.state() != QProcess::NotRunning) {
+        cli.kill();
+        cli.waitForFinished();
+    }
+    const double wireS = double(sim.bytesReceived() + sim.bytesSent()) / kLineBytesPerSecond;
+    std::printf("cli_read wall_s=%.3f wire_s=%.3f ratio=%.3f%s\n", wallS, wireS, wallS / wireS,
+                ok ? "" : " (read failed)");
     sim.setPace(false);
 }
 
@@ -340,5 +375,7 @@ int main(int argc, char** argv) {
     benchStatusPolling(sim, status);
     benchFirmwareLoad();
     benchFirmwareUpload(sim, link);
+    link.ComPort1().close();
+    benchCliRead(sim);
     return 0;
 }
