@@ -1,9 +1,5 @@
 // telvora-cli: shows a data file parameter by parameter, or what differs between two; reads,
 // writes and compares a module's data, and shows its version, events, status and clock.
-#include <signal.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -13,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <algorithm>
 
 #include "app/climodule.h"
+#include "app/cliterminal.h"
 #include "config/configimage.h"
 #include "config/datafile.h"
 #include "base/savefile.h"
@@ -137,46 +133,6 @@ int makeFirmwareFile(const QString& binaryPath, const QString& outPath) {
     return kSame;
 }
 
-// The terminal's settings while the code is typed unseen. Put back however the prompt ends,
-// a signal included: a shell left without echo looks broken to whoever typed.
-termios g_savedTerminal;
-volatile sig_atomic_t g_echoOff = 0;
-
-void restoreTerminalAndDie(int sig) {
-    if (g_echoOff) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
-}
-
-// Reads one line from the terminal without echo; nothing at the end of input.
-std::optional<QString> promptForCode() {
-    termios t{};
-    if (::tcgetattr(STDIN_FILENO, &t) != 0) return std::nullopt;
-    print(stderr, QStringLiteral("Installer code: "));
-    std::fflush(stderr);
-    g_savedTerminal = t;
-    constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-    struct sigaction restore {};
-    restore.sa_handler = restoreTerminalAndDie;
-    sigemptyset(&restore.sa_mask);
-    struct sigaction previous[4];
-    for (int i = 0; i < 4; ++i) ::sigaction(kSignals[i], &restore, &previous[i]);
-    t.c_lflag &= tcflag_t(~ECHO);
-    t.c_lflag |= ECHONL;  // the Enter still moves to the next line
-    g_echoOff = 1;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &t);
-    char buffer[128] = {};
-    const bool got = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
-    g_echoOff = 0;
-    for (int i = 0; i < 4; ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
-    QString line = QString::fromLocal8Bit(buffer);
-    std::fill(std::begin(buffer), std::end(buffer), '\0');
-    if (!got) return std::nullopt;
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r'))) line.chop(1);
-    return line;
-}
-
 // 1 to 6 digits: the module takes no more, and a code silently cut short would fail in a
 // way nobody could see.
 bool isInstallerCode(const QString& code) {
@@ -270,12 +226,12 @@ int moduleCommand(QCoreApplication& app, const QStringList& args) {
     if (!code && !qEnvironmentVariableIsEmpty("TELVORA_CODE"))
         code = qEnvironmentVariable("TELVORA_CODE");
     if (!code) {
-        if (::isatty(STDIN_FILENO) != 1) {
+        if (!cliterminal::stdinIsTerminal()) {
             print(stderr, QStringLiteral("telvora-cli: no installer code: give --code DIGITS or "
                                          "set TELVORA_CODE (no terminal to ask on)\n"));
             return kError;
         }
-        code = promptForCode();
+        code = cliterminal::readHidden(QStringLiteral("Installer code: "));
         if (!code) {
             print(stderr, QStringLiteral("telvora-cli: no installer code was typed\n"));
             return kError;

@@ -1,7 +1,5 @@
 #include "app/climodule.h"
 
-#include <unistd.h>
-
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/cliterminal.h"
 #include "base/savefile.h"
 #include "clock/clockpage.h"
 #include "config/configimage.h"
@@ -83,7 +82,7 @@ QString printable(const QString& text) {
 class ProgressBar {
 public:
     ProgressBar(const QString& label, int total)
-        : m_label(label), m_total(total), m_shown(::isatty(STDERR_FILENO) == 1) {
+        : m_label(label), m_total(total), m_shown(cliterminal::stderrIsTerminal()) {
         m_clock.start();
         draw();
     }
