@@ -373,6 +373,10 @@ private slots:
                 QVERIFY2(!r.told().contains(s), qPrintable(r.told().join(" | ")));
         };
         unchanged();
+        // A command that awaits nothing may return before the loss has been noticed; the
+        // user is told once it is.
+        if (column == PortLost)
+            r.pump([&r] { return !r.windows.link.connected(); }, 100);
         QVERIFY2(spec.failureShown(r, column), qPrintable(r.told().join(" | ")));
         if (*mode == Mode::Late) {
             // The answers that come after the exchange gave up change nothing either.
