@@ -274,8 +274,7 @@ int main(int argc, char** argv) {
         if (!load(args[1], a) || !load(args[2], b)) return kError;
         const QList<paramtext::Difference> diffs = paramtext::compare(a, b);
         for (const paramtext::Difference& d : diffs)
-            print(stdout, d.key + QStringLiteral(": ") + d.before + QStringLiteral(" -> ") +
-                              d.after + QLatin1Char('\n'));
+            print(stdout, paramtext::diffLine(d) + QLatin1Char('\n'));
         return finish(diffs.isEmpty() ? kSame : kDifferent);
     }
     if (args.size() == 3 && args[0] == QLatin1String("gkf"))

@@ -379,8 +379,7 @@ int compareCommand(Session& s, const Options& o, const ParamImage& file) {
     if (!blocks.isEmpty())
         for (const paramtext::Difference& d :
              paramtext::compare(file.bytes(), comparable(module, file)))
-            print(stdout, d.key + QStringLiteral(": ") + d.before + QStringLiteral(" -> ") +
-                              d.after + QLatin1Char('\n'));
+            print(stdout, paramtext::diffLine(d) + QLatin1Char('\n'));
     return finish(blocks.isEmpty() ? kOk : kDifferent);
 }
 
