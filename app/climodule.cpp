@@ -19,6 +19,7 @@
 #include "clock/clockpage.h"
 #include "config/configimage.h"
 #include "config/datafile.h"
+#include "config/history.h"
 #include "config/transfer.h"
 #include "config/versionquery.h"
 #include "events/eventrecord.h"
@@ -193,6 +194,12 @@ enum class TransferKind { Read, Write };
 TransferRun transfer(ConfigTransfer& t, TransferKind kind, const QString& label) {
     ProgressBar bar(label, image::kBlockCount);
     TransferRun run{ConfigTransfer::Outcome::Failed};
+    // Kept in the history as the windows keep theirs; a history that cannot be kept does not
+    // fail the command, but is said.
+    t.setHistoryFolder(history::defaultFolder());
+    QObject::connect(&t, &ConfigTransfer::historyNotKept, &t, [](const QString& why) {
+        print(stderr, QStringLiteral("telvora-cli: warning: no history entry saved: %1\n").arg(why));
+    });
     const QMetaObject::Connection counting =
         QObject::connect(&t, &ConfigTransfer::panelColour, &t, [&](int, PanelColour colour) {
             if (colour != PanelColour::Green) return;

@@ -85,6 +85,9 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
             &TFormDownload::setTransferButtonsEnabled);
     connect(&m_transfer, &ConfigTransfer::message, this,
             [this](const QString& text) { m_dialogs.message(text); });
+    connect(&m_transfer, &ConfigTransfer::historyNotKept, this, [this](const QString& why) {
+        m_dialogs.message(QStringLiteral("Az előzmény mentése sikertelen: %1").arg(why));
+    });
     adjustSize();
 }
 

@@ -45,8 +45,9 @@ std::optional<Entry> parse(const QFileInfo& file) {
 }  // namespace
 
 QString defaultFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-           QStringLiteral("/history");
+    // One folder for the windows and the command line, whatever each program is called.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/GSM-Korvanta Telvora/history");
 }
 
 QString eventText(Event event) {

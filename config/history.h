@@ -26,7 +26,8 @@ struct Entry {
     int sequence = 1;  // 2, 3 ... for further entries of the same millisecond
 };
 
-// Where the entries go: "history" in the user's data folder.
+// Where the entries go: "GSM-Korvanta Telvora/history" in the user's data folder, the same
+// for the windows and the command line.
 QString defaultFolder();
 
 // What the event is called in the history window.

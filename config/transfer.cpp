@@ -168,5 +168,5 @@ void ConfigTransfer::recordHistory(Kind kind, Outcome outcome) {
     // changes nothing of the outcome.
     QString why;
     if (!history::record(m_historyFolder, m_image, event, QDateTime::currentDateTime(), &why))
-        emit message(QStringLiteral("Az előzmény mentése sikertelen: %1").arg(why));
+        emit historyNotKept(why);
 }

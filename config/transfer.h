@@ -51,6 +51,8 @@ signals:
     void message(const QString& text);
     // How the transfer ended, whichever way it was started.
     void finished(ConfigTransfer::Outcome outcome);
+    // The transfer went well, but its history entry could not be saved, for this reason.
+    void historyNotKept(const QString& why);
 
 private:
     enum class Kind { Read, Write, Compare };

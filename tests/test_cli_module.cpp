@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "config/history.h"
 #include "link/codestring.h"
 #include "link/portnames.h"
 #include "params/flashaddr.h"
@@ -156,6 +157,11 @@ private slots:
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(readFile(path(QStringLiteral("site.KD2"))), memory);
         QVERIFY(r.out.contains(QStringLiteral("site.KD2")));
+        // Kept in the history the windows keep.
+        const QList<history::Entry> kept = history::list(history::defaultFolder());
+        QVERIFY(!kept.isEmpty());
+        QCOMPARE(kept.first().event, history::Event::Read);
+        QCOMPARE(readFile(kept.first().path), memory);
     }
 
     // Each way of writing: the reads it costs and the backups it leaves.
