@@ -472,6 +472,8 @@ void KorvantaSim::onReadable() {
 void KorvantaSim::acceptLine(const QByteArray& line) {
     if (m_losingPort) return;  // the cable is already out
     m_received.append(line);
+    // A simulator left running for days keeps only the newest lines.
+    if (m_received.size() > m_receivedKept) m_received.remove(0, m_received.size() - m_receivedKept);
     emit lineReceived(line);
     handleLine(line);
 }

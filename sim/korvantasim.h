@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <memory>
@@ -150,7 +151,9 @@ public:
     void setModemConnectMs(int ms) { m_connectMs = ms; }
     void setModemGuardMs(int ms) { m_guardMs = ms; }
 
-    // Every complete line received from the PC, in order, without its CR.
+    // Every complete line received from the PC, in order, without its CR: the newest
+    // `keepReceived` of them (100000 unless set).
+    void keepReceived(int lines) { m_receivedKept = std::max(1, lines); }
     const QList<QByteArray>& receivedLines() const { return m_received; }
     void clearReceived() { m_received.clear(); }
     // Commands received of a kind (Any: of every kind), answered or not; stray frame digits
@@ -302,6 +305,7 @@ private:
     QString m_slavePath;
     QString m_code = QStringLiteral("1234");
     QList<QByteArray> m_received;
+    int m_receivedKept = 100000;
     std::array<int, kCommandKindCount> m_commandCounts{};
 
     QByteArray m_memory;

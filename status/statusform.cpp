@@ -204,6 +204,10 @@ void TFormStatus::buildControls() {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setMinimumWidth(260);
+    // A window left open for days keeps the newest messages only; a read-only pane needs no
+    // undo history either.
+    Memo1->setMaximumBlockCount(kModuleMessagesKept);
+    Memo1->setUndoRedoEnabled(false);
     btClearMsg = button("btClearMsg", "Üzenetablak törlése");
 
     auto* events = new QVBoxLayout;

@@ -19,6 +19,9 @@ class TFormEventlistShort;
 // The module's live state while the window is open: it polls twice a second and shows what
 // the receiver hands it. Also stops alarms, arms and disarms the partitions, and downloads the
 // names its zone captions show.
+// Module messages the status window keeps, newest last.
+constexpr int kModuleMessagesKept = 1000;
+
 class TFormStatus : public QDialog {
     Q_OBJECT
 public:

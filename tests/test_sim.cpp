@@ -405,6 +405,15 @@ private slots:
         QCOMPARE(b.port.readAll(), QByteArray("WROK\r\n"));
     }
 
+    void keepsTheNewestLinesReceived() {
+        Bench b;
+        QVERIFY(b.open());
+        b.sim.keepReceived(3);
+        b.port.write("L1\rL2\rL3\rL4\rL5\r");
+        QVERIFY(waitUntil([&] { return b.sim.receivedLines().value(2) == "L5"; }));
+        QCOMPARE(b.sim.receivedLines(), (QList<QByteArray>{"L3", "L4", "L5"}));
+    }
+
     void commandsAreCountedByKind() {
         Bench b;
         QVERIFY(b.open());

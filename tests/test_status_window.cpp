@@ -443,6 +443,16 @@ private slots:
         QCOMPARE(seen, bar);
     }
 
+    void messagePaneKeepsTheNewest() {
+        Rig rig;
+        for (int i = 1; i <= kModuleMessagesKept + 300; ++i)
+            rig.status().ShowModuleMessage("AT_/" + QByteArray::number(i));
+        QPlainTextEdit* pane = rig.status().Memo1;
+        QCOMPARE(pane->document()->blockCount(), kModuleMessagesKept);
+        QVERIFY(pane->toPlainText().endsWith(QString::number(kModuleMessagesKept + 300)));
+        QVERIFY(!pane->document()->isUndoAvailable());
+    }
+
     void pollWriteErrorIsShownOnce() {
         Rig rig;
         rig.link().ComPort1().open();
