@@ -21,14 +21,10 @@
 
 namespace {
 
-constexpr int kSame = 0;
-constexpr int kDifferent = 1;
-constexpr int kError = 2;
-
-void print(FILE* to, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
-}
+using climodule::kDifferent;
+using climodule::kError;
+using climodule::print;
+constexpr int kSame = climodule::kOk;
 
 bool load(const QString& path, QByteArray& bytes) {
     ParamImage image;

@@ -37,16 +37,12 @@
 
 namespace climodule {
 
-namespace {
-
-constexpr int kOk = 0;
-constexpr int kDifferent = 1;
-constexpr int kError = 2;
-
 void print(FILE* to, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
 }
+
+namespace {
 
 // The one line every failure of this program ends with.
 int fail(const QString& why) {

@@ -2,11 +2,20 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 
 #include "link/timing.h"
 
 // telvora-cli's commands that talk to a module on a serial port.
 namespace climodule {
+
+// The program's exit codes, for every command.
+constexpr int kOk = 0;
+constexpr int kDifferent = 1;  // compare, diff: something differs
+constexpr int kError = 2;
+
+// Text as UTF-8 onto standard output or error.
+void print(FILE* to, const QString& text);
 
 struct Options {
     QString port;  // "COM5"

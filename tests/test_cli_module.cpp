@@ -19,6 +19,7 @@
 #include "link/portnames.h"
 #include "params/flashaddr.h"
 #include "sim/korvantasim.h"
+#include "support/eventrecords.h"
 #include "support/simrig.h"
 
 namespace A = FlashAddr;
@@ -31,13 +32,6 @@ namespace {
 const QString kCode = QStringLiteral("908172");
 const QString kPort = QStringLiteral("COM88");
 
-QByteArray record(int type, int month, int n, int day, int hour, int minute, int marks = 0,
-                  int flags = 0) {
-    const char bytes[] = {
-        char(type), char((month << 4) | n), char(day), char(hour), char(minute), 0, char(marks),
-        char(flags)};
-    return QByteArray(bytes, 8);
-}
 
 QByteArray withZoneName(QByteArray memory, int zone, const QByteArray& field) {
     memory.replace(A::ZoneRecords + (zone - 1) * A::ZoneRecordSize + A::ZoneName, 10, field);

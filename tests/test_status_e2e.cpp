@@ -12,6 +12,7 @@
 #include "link/texts.h"
 #include "params/flashaddr.h"
 #include "sim/korvantasim.h"
+#include "support/eventrecords.h"
 #include "support/faultyserial.h"
 #include "support/scripteddialogs.h"
 #include "support/simrig.h"
@@ -27,13 +28,6 @@ const QString kStopped = QStringLiteral("Riasztási események leállítva!");
 const QString kFailed = QStringLiteral("Leolvasás sikertelen.");
 const QString kBusy = QString::fromUtf8(texts::kBusy);
 
-QByteArray record(int type, int month, int n, int day, int hour, int minute, int marks = 0,
-                  int flags = 0) {
-    const char bytes[] = {
-        char(type), char((month << 4) | n), char(day), char(hour), char(minute), 0, char(marks),
-        char(flags)};
-    return QByteArray(bytes, 8);
-}
 
 // A ring whose every slot says its own number: a test report with the slot as its minute.
 QByteArray numberedRing(int newest) {
