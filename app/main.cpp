@@ -9,6 +9,7 @@
 
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
         std::signal(SIGHUP, onSignal);
+        // For whoever starts the program and must know when it can be ended cleanly.
+        if (qEnvironmentVariableIsSet("TELVORA_SAY_READY")) {
+            std::fputs("ready\n", stdout);
+            std::fflush(stdout);
+        }
     }
 #endif
     return app.exec();

@@ -1,6 +1,5 @@
 #include <signal.h>
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -34,6 +33,7 @@ private slots:
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("TELVORA_SAY_READY"), QStringLiteral("1"));
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -42,12 +42,10 @@ private slots:
         app.start(QStringLiteral(TELVORA_APP), {});
         QVERIFY(app.waitForStarted());
 
-        // Once its handler is in place the splash is up: the program is running.
-        const QDeadlineTimer deadline(20000);
-        while (!catches(app.processId(), sig) && !deadline.hasExpired() &&
-               app.state() == QProcess::Running)
-            QTest::qWait(10);
-        QVERIFY2(catches(app.processId(), sig), app.readAllStandardError().constData());
+        // The program says when its handlers are in place and the splash is up.
+        QVERIFY2(app.waitForReadyRead(20000), app.readAllStandardError().constData());
+        QCOMPARE(app.readAllStandardOutput(), QByteArray("ready\n"));
+        QVERIFY(catches(app.processId(), sig));
         ::kill(pid_t(app.processId()), sig);
         QVERIFY(app.waitForFinished(20000));
         const QByteArray errors = app.readAllStandardError();
