@@ -2,7 +2,9 @@
 
 #include <QScreen>
 
+#include "base/onscreen.h"
 #include "config/history.h"
+#include "config/historyform.h"
 
 TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
                                std::unique_ptr<SerialDevice> device, const QString& setupPath)
@@ -20,6 +22,11 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
       downloadForm(link, dialogs),
       onOffModeForm(&parSettingForm) {
     parSettingForm.setOnOffModeDialog(&onOffModeForm);
+    QWidget* const everyWindow[] = {&eventListForm,  &firmwareForm, &statusForm,
+                                    &clockForm,      &rfForm,       &mainForm,
+                                    &parSettingForm, &serialForm,   &downloadForm,
+                                    &onOffModeForm,  &downloadForm.historyForm()};
+    for (QWidget* w : everyWindow) keepOnScreen(w);
     // Every configuration read, written or compared is kept, so none is ever lost.
     downloadForm.transfer().setHistoryFolder(history::defaultFolder());
     mainForm.setTrafficWindow(&serialForm);

@@ -22,14 +22,16 @@ void onSignal(int) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("GSM-Korvanta Telvora"));
-    QApplication::setApplicationDisplayName(QStringLiteral("GSM-Korvanta Telvora"));
+    nameApplication();
     QtDialogs qtDialogs;
     TelvoraStartUp startUp(qtDialogs);
 
     // Only the closing of the main window ends the program, whatever else is still open.
     app.setQuitOnLastWindowClosed(false);
-    QObject::connect(&startUp, &TelvoraStartUp::ended, &app, &QApplication::quit);
+    QObject::connect(&startUp, &TelvoraStartUp::ended, &app, [&qtDialogs] {
+        qtDialogs.setRunEnding();
+        QApplication::quit();
+    });
     startUp.start();
 
 #ifdef Q_OS_UNIX

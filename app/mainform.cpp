@@ -4,11 +4,14 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "base/dialogs.h"
 #include "base/namedbutton.h"
+#include "base/plaintext.h"
+#include "base/windowfit.h"
 #include "app/serialform.h"
 #include "app/setupini.h"
 #include "config/versionquery.h"
@@ -111,7 +114,10 @@ void TForm1::buildControls() {
     btClock = button("btClock", "Óra ellenőrzése / beállítása");
     btSotpAllAlarm = button("btSotpAllAlarm", "Riasztás leállítása");
     btSotpAllAlarm->setIcon(style()->standardIcon(QStyle::SP_MessageBoxCritical));
-    btSotpAllAlarm->setStyleSheet(QStringLiteral("color: #800000;"));
+    // Maroon by its palette: a style sheet would put the style's own font back, not bold.
+    QPalette maroon = btSotpAllAlarm->palette();
+    maroon.setColor(QPalette::ButtonText, QColor(0x80, 0, 0));
+    btSotpAllAlarm->setPalette(maroon);
     btRFlearn = button("btRFlearn", "Rádiós eszközök tanítása");
 
     // Group 1: port and installer code.
@@ -180,7 +186,8 @@ void TForm1::buildControls() {
 
     for (const PortEntry& p : listPorts()) {
         cbCOM->addItem(p.name);
-        cbCOM->setItemData(cbCOM->count() - 1, p.device, Qt::ToolTipRole);
+        // The device path is where a link points: any text at all.
+        cbCOM->setItemData(cbCOM->count() - 1, plainToolTip(p.device), Qt::ToolTipRole);
     }
 
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
@@ -270,8 +277,12 @@ void TForm1::btDetailsClick() {
     if (m_traffic->isHidden()) {
         btDetails->setText(QString::fromLatin1(kDetailsShown));
         if (!m_trafficPlaced) {
-            // First showing: beside the main window, so neither hides the other.
-            m_traffic->move(frameGeometry().topRight() + QPoint(8, 0));
+            // First showing: beside the main window, so neither hides the other, on whichever
+            // side the screen has room for it.
+            if (const QScreen* s = screen())
+                m_traffic->move(besideFrame(frameGeometry(), m_traffic->frameGeometry().size(),
+                                            s->availableGeometry())
+                                    .topLeft());
             m_trafficPlaced = true;
         }
         m_traffic->show();

@@ -17,19 +17,23 @@ std::unique_ptr<QMessageBox> QtDialogs::makeBox(QMessageBox::Icon icon, const QS
 }
 
 void QtDialogs::message(const QString& text) {
+    if (m_runEnding) return;
     makeBox(QMessageBox::Information, text, QMessageBox::Ok)->exec();
 }
 
 bool QtDialogs::confirm(const QString& text) {
+    if (m_runEnding) return false;
     return makeBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No)->exec() ==
            QMessageBox::Yes;
 }
 
 QString QtDialogs::openFileName(const QString& filter, const QString& initialName) {
+    if (m_runEnding) return {};
     return QFileDialog::getOpenFileName(owner(), QString(), initialName, filter);
 }
 
 QString QtDialogs::saveFileName(const QString& filter, const QString& initialName) {
+    if (m_runEnding) return {};
     return QFileDialog::getSaveFileName(owner(), QString(), initialName, filter, nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }

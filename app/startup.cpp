@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "base/onscreen.h"
 #include "events/eventtexts.h"
 #include "params/flashaddr.h"
 
@@ -11,6 +12,12 @@ namespace {
 constexpr int kCaptionedEvents = FlashAddr::EventCount;  // rows of the event page
 constexpr int kCaptionedTriggers = FlashAddr::TriggerCount - 1;  // relay rows 1..59
 }  // namespace
+
+void nameApplication() {
+    QGuiApplication::setApplicationName(QStringLiteral("GSM-Korvanta Telvora"));
+    // A display name would be appended to every window title by the platform.
+    QGuiApplication::setDesktopFileName(QStringLiteral("telvora"));
+}
 
 void writeCaptions(TelvoraWindows& w) {
     w.mainForm.lbSelectSerialPort->setText(QStringLiteral("Soros port kiválasztása"));
@@ -30,6 +37,7 @@ TelvoraStartUp::TelvoraStartUp(UserDialogs& dialogs, const Timings& timings,
       m_timings(timings),
       m_device(std::move(device)),
       m_setupPath(setupPath) {
+    keepOnScreen(&welcome);
     connect(&welcome, &TFormWelcome::createAll, this, &TelvoraStartUp::createAll);
     connect(&welcome, &TFormWelcome::showMain, this, &TelvoraStartUp::showMain);
 }
@@ -48,6 +56,9 @@ void TelvoraStartUp::createAll() {
     writeCaptions(*windows);
     // Closing the main window closes the splash, the application's main form, and so the run.
     connect(&windows->mainForm, &TForm1::closed, this, [this] {
+        // Whatever still talks to the module (an upload, a transfer, a poll) ends here, as Stop
+        // would end it: the run is over, so nothing may go on sending behind closed windows.
+        windows->link.shutDown();
         welcome.close();
         emit ended();
     });

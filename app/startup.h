@@ -44,6 +44,10 @@ private:
     QString m_setupPath;
 };
 
+// The program's name where the platform shows an application's name (task bar, desktop
+// entry). Window titles stay exactly their captions: no name is appended to them.
+void nameApplication();
+
 // The captions start-up writes: the port label, the numbered event captions of both editor
 // pages, and the main window's caption with the program's version.
 void writeCaptions(TelvoraWindows& windows);

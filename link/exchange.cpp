@@ -3,7 +3,7 @@
 #include "link/modulelink.h"
 
 ModuleExchange::ModuleExchange(ModuleLink& link)
-    : m_link(link), m_acquired(!link.m_exchangeActive) {
+    : m_link(link), m_acquired(!link.m_exchangeActive && !link.m_shuttingDown) {
     if (!m_acquired) return;
     m_link.m_exchangeActive = true;
     m_keepAliveWasActive = m_link.CodeTimer().isActive();
@@ -16,7 +16,7 @@ ModuleExchange::ModuleExchange(ModuleLink& link)
 ModuleExchange::~ModuleExchange() {
     if (!m_acquired) return;
     m_link.m_exchangeActive = false;
-    if (m_keepAliveWasActive) m_link.CodeTimer().start();
+    if (m_keepAliveWasActive && !m_link.m_shuttingDown) m_link.CodeTimer().start();
 }
 
 bool ModuleExchange::login() { return m_link.ModuleLogin(); }

@@ -86,14 +86,14 @@ QString ModuleLink::GetInstallerCode() const {
 }
 
 void ModuleLink::SendRaw(const QByteArray& bytes) {
-    if (!m_port.connected()) return;
+    if (m_shuttingDown || !m_port.connected()) return;
     m_port.writeStr(bytes);
 }
 
 void ModuleLink::SendCommand(const QByteArray& text) { SendRaw(text + proto::kLineEnd); }
 
 void ModuleLink::SendCommandEcho(const QByteArray& text) {
-    if (!m_port.connected()) return;
+    if (m_shuttingDown || !m_port.connected()) return;
     emit trafficLine(QString::fromLatin1(proto::kEchoPrefix) + fromModuleText(text));
     SendCommand(text);
 }
@@ -118,12 +118,21 @@ bool ModuleLink::waitFor(TickCounter& counter, int ticks, const std::function<bo
         ~Depth() { --n; }
     } depth(m_waitDepth);
     counter.set(ticks);
-    while (true) {
+    while (!m_shuttingDown) {
         // Blocks until something happens; the tick timer guarantees a wake-up.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (done()) return true;
         if (counter.value() <= 0) return false;
     }
+    return done();
+}
+
+void ModuleLink::shutDown() {
+    m_shuttingDown = true;
+    setFlag(Flag::Stop);
+    setFlag(Flag::Abort);
+    m_codeTimer.stop();
+    forgetLostPort();
 }
 
 Flag ModuleLink::wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched) {

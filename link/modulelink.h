@@ -105,6 +105,10 @@ public:
     void requestStop() { m_flags[size_t(Flag::Stop)] = 1; }
     // Hang-up or the closing main window ends a dial that waits.
     void setAbort() { m_flags[size_t(Flag::Abort)] = 1; }
+    // The program is ending: every wait running ends now as if Stop and hang-up had been
+    // pressed, no further wait waits, no exchange starts, and nothing more is sent. For good.
+    void shutDown();
+    bool shuttingDown() const { return m_shuttingDown; }
 
     // The one transaction wait: sets the counter to `ticks`, then processes events (sleeping
     // while idle) until `done` is true or the counter has run out. True when done.
@@ -177,6 +181,7 @@ private:
     std::function<QString()> m_codeSource;
     QString m_loginVerdict;
     bool m_exchangeActive = false;
+    bool m_shuttingDown = false;
     bool m_keepAliveAwaited = false;
     int m_dataVer = 0;
     int m_waitDepth = 0;  // waits running, nested ones counted

@@ -85,6 +85,7 @@ void TFormRF::buildControls() {
             panel->setFixedWidth(slotWidth);
             auto* label = new QLabel(QString::fromLatin1(radio::kInitial), panel);
             label->setObjectName(QString::fromLatin1(row.label) + n);
+            label->setTextFormat(Qt::PlainText);  // what a radio frame says, as it says it
             label->setAlignment(Qt::AlignCenter);
             label->setFont(bold);
             auto* inner = new QVBoxLayout(panel);

@@ -39,6 +39,8 @@ const char* const kGreenText = "color: #008000;";
 QLabel* panel(QWidget* parent, const QString& name, const QString& caption) {
     auto* p = new QLabel(caption, parent);
     p->setObjectName(name);
+    // Zone captions carry the names the module sends: data, never markup.
+    p->setTextFormat(Qt::PlainText);
     p->setFrameShape(QFrame::Panel);
     p->setFrameShadow(QFrame::Raised);
     p->setMargin(2);
@@ -49,6 +51,7 @@ QLabel* panel(QWidget* parent, const QString& name, const QString& caption) {
 QLabel* stateLabel(QWidget* parent, const QString& name, const char* initial = kInitialState) {
     auto* l = new QLabel(QString::fromUtf8(initial), parent);
     l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);  // what a status frame says, as it says it
     l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("V! A0  /  V! B0")) + 6);
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, Qt::black);

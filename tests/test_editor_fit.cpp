@@ -83,6 +83,54 @@ private slots:
         QVERIFY(available.contains(frame));
     }
 
+    // A window beside another (the traffic window beside the main window): right where there
+    // is room, else left, else as far right as the screen allows; never off the screen.
+    void besideRule_data() {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QPoint>("topLeft");
+        QTest::newRow("room on the right") << QRect(100, 100, 275, 540) << QRect(0, 0, 1024, 740)
+                                           << QPoint(383, 100);
+        QTest::newRow("centred on 1024: neither side") << QRect(374, 114, 275, 540)
+                                                       << QRect(0, 0, 1024, 740) << QPoint(637, 114);
+        QTest::newRow("room on the left only") << QRect(700, 114, 275, 540)
+                                               << QRect(0, 0, 1024, 740) << QPoint(305, 114);
+        QTest::newRow("centred on 1366: right") << QRect(545, 114, 275, 540)
+                                                << QRect(0, 0, 1366, 740) << QPoint(828, 114);
+        QTest::newRow("no room either side") << QRect(200, 0, 700, 540) << QRect(0, 0, 1024, 740)
+                                             << QPoint(637, 0);
+        QTest::newRow("low on the screen") << QRect(0, 500, 275, 200) << QRect(0, 0, 1024, 740)
+                                           << QPoint(283, 241);
+        QTest::newRow("second screen") << QRect(1100, 100, 275, 540)
+                                       << QRect(1024, 0, 1024, 740) << QPoint(1383, 100);
+    }
+    void besideRule() {
+        QFETCH(QRect, anchor);
+        QFETCH(QRect, available);
+        QFETCH(QPoint, topLeft);
+        const QRect placed = besideFrame(anchor, QSize(387, 499), available);
+        QCOMPARE(placed.topLeft(), topLeft);
+        QVERIFY(available.contains(placed));
+    }
+
+    // A window moved onto the screen goes the least way; one larger than the screen keeps its
+    // title bar on it.
+    void keptOnScreenRule_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("kept");
+        QTest::newRow("inside") << QRect(10, 10, 300, 200) << QRect(10, 10, 300, 200);
+        QTest::newRow("off the right") << QRect(900, 10, 300, 200) << QRect(724, 10, 300, 200);
+        QTest::newRow("off the bottom left")
+            << QRect(-50, 700, 300, 200) << QRect(0, 540, 300, 200);
+        QTest::newRow("larger than the screen")
+            << QRect(-10, -10, 1200, 900) << QRect(0, 0, 1200, 900);
+    }
+    void keptOnScreenRule() {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, kept);
+        QCOMPARE(keptOnScreen(frame, QRect(0, 0, 1024, 740)), kept);
+    }
+
     void editorFitsTheScreen() {
         const QSize screenSize = requestedScreen();
         QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), screenSize);

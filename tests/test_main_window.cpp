@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <memory>
 
 #include "app/mainform.h"
@@ -99,7 +100,9 @@ private slots:
         QVERIFY(com5 >= 0);
         QVERIFY(box->findText(QStringLiteral("COM6")) > com5);
         QVERIFY(box->findText(QStringLiteral("COM10")) > box->findText(QStringLiteral("COM6")));
-        QVERIFY(box->itemData(com5, Qt::ToolTipRole).toString().endsWith("COM5.dev"));
+        QTextDocument tip;
+        tip.setHtml(box->itemData(com5, Qt::ToolTipRole).toString());
+        QVERIFY(tip.toPlainText().endsWith("COM5.dev"));
     }
 
     void connectAndDisconnect() {
@@ -319,6 +322,22 @@ private slots:
         QCOMPARE(fx.form->statusText(), QStringLiteral(" Vonal bontva."));
         QCOMPARE(fx.device->written, QByteArray("ATH\rATH\r"));
         QVERIFY(fx.form->btATH->isEnabled());
+    }
+
+    // Every button but the details button is bold. The alarm stop's maroon comes from its
+    // palette: a style sheet lets the style pick the caption's font, and on some desktops it
+    // then draws it in regular weight (what is drawn is checked under X in test_real_display).
+    void buttonsAreBold() {
+        ScriptedDialogs dialogs;
+        Fixture fx(setupPath(), dialogs);
+        const QList<QPushButton*> buttons = fx.form->findChildren<QPushButton*>();
+        QCOMPARE(buttons.size(), 14);
+        for (QPushButton* b : buttons) {
+            QVERIFY2(b->font().bold() == (b != fx.form->btDetails), qPrintable(b->objectName()));
+            QVERIFY2(b->styleSheet().isEmpty(), qPrintable(b->objectName()));
+        }
+        QCOMPARE(fx.form->btSotpAllAlarm->palette().color(QPalette::ButtonText),
+                 QColor(0x80, 0, 0));
     }
 
     void detailsButtonCaptions() {

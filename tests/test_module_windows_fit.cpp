@@ -3,9 +3,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
+#include "app/startup.h"
+#include "config/historyform.h"
 #include "clock/clockform.h"
 #include "config/datafile.h"
 #include "config/downloadform.h"
@@ -17,18 +21,27 @@
 #include "radio/rfform.h"
 #include "support/images.h"
 #include "support/linkrig.h"
+#include "support/memoryserial.h"
+#include "support/scripteddialogs.h"
 
-// The clock, radio and firmware windows on an installer's small screen: each fits, and no
-// caption, slot text or button text is cut. With TELVORA_SHOTS set it saves a picture of each,
-// the radio window with its slots in every state and the firmware window during an upload.
+// Every window opens inside the screen, opened as the user opens it; and the clock, radio and
+// firmware windows on an installer's small screen: each fits, and no caption, slot text or
+// button text is cut. Runs once per screen size (TELVORA_TEST_SCREEN=WxH, 1024x768 when unset).
+// With TELVORA_SHOTS set it saves a picture of each, the radio window with its slots in every
+// state and the firmware window during an upload.
 class TestModuleWindowsFit : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
-    static void shot(QWidget* w, const QString& name) {
+    static void shot(QWidget* w, QString name) {
         const QString dir = qEnvironmentVariable("TELVORA_SHOTS");
-        if (!dir.isEmpty()) w->grab().save(QStringLiteral("%1/%2.png").arg(dir, name));
+        name.replace(QLatin1Char('/'), QLatin1Char('-')).replace(QLatin1Char(' '), QLatin1Char('-'));
+        if (!dir.isEmpty())
+            w->grab().save(QStringLiteral("%1/%2-%3.png").arg(dir, screenName(), name));
+    }
+    static QString screenName() {
+        return qEnvironmentVariable("TELVORA_TEST_SCREEN", QStringLiteral("1024x768"));
     }
     // What does not fit or is cut; empty when all is well.
     static QStringList problems(QWidget* w) {
@@ -51,7 +64,103 @@ class TestModuleWindowsFit : public QObject {
         QVERIFY2(p.isEmpty(), qPrintable(p.join(QStringLiteral(", "))));
     }
 
+    // Opens `window` the way the user does on a freshly started program and reports where
+    // each window that was then shown stood, as "name: x,y wxh" for those outside the screen.
+    static QStringList openedOutside(const QString& window, const QString& setupPath) {
+        ScriptedDialogs dialogs;
+        TelvoraStartUp s(dialogs, Timings{1, 5, 1000000, 5},
+                         std::make_unique<MemorySerialDevice>(), setupPath);
+        QStringList outside;
+        int looked = 0;
+        auto look = [&](QWidget* w) {
+            ++looked;
+            if (!w->isVisible()) {
+                outside << w->objectName() + QStringLiteral(": not shown");
+                return;
+            }
+            const QRect available = w->screen()->availableGeometry();
+            const QRect f = w->frameGeometry();
+            if (!available.contains(f))
+                outside << QStringLiteral("%1: %2,%3 %4x%5")
+                               .arg(QString::fromLatin1(w->metaObject()->className()))
+                               .arg(f.x())
+                               .arg(f.y())
+                               .arg(f.width())
+                               .arg(f.height());
+            shot(w, window);
+        };
+        // A modal window is looked at from inside its own loop, then closed.
+        auto modal = [&](QWidget* w, const std::function<void()>& open) {
+            QTimer::singleShot(0, w, [&look, w] {
+                look(w);
+                w->close();
+            });
+            open();
+        };
+        s.start();
+        if (window == QLatin1String("splash")) {
+            look(&s.welcome);
+            return outside;
+        }
+        QSignalSpy shown(&s, &TelvoraStartUp::mainShown);
+        if (!shown.wait(10000)) return {QStringLiteral("the main window never showed")};
+        TelvoraWindows& w = *s.windows;
+        const auto click = [](QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); };
+        if (window == QLatin1String("main")) {
+            look(&w.mainForm);
+        } else if (window == QLatin1String("traffic")) {
+            click(w.mainForm.btDetails);
+            look(&w.serialForm);
+        } else if (window == QLatin1String("transfer")) {
+            click(w.mainForm.btParameterSetting);
+            look(&w.downloadForm);
+        } else if (window == QLatin1String("history")) {
+            click(w.mainForm.btParameterSetting);
+            click(w.downloadForm.btHistory);
+            look(&w.downloadForm.historyForm());
+        } else if (window == QLatin1String("editor")) {
+            click(w.mainForm.btParameterSetting);
+            modal(&w.parSettingForm, [&] { click(w.downloadForm.btEdit); });
+        } else if (window == QLatin1String("inputs A/B")) {
+            click(w.mainForm.btParameterSetting);
+            QTimer::singleShot(0, &w.parSettingForm, [&] {
+                modal(&w.onOffModeForm, [&] { click(w.parSettingForm.btOnOffMode); });
+                w.parSettingForm.close();
+            });
+            click(w.downloadForm.btEdit);
+        } else if (window == QLatin1String("event list")) {
+            click(w.mainForm.btEventlistShort);
+            look(&w.eventListForm);
+        } else if (window == QLatin1String("status")) {
+            modal(&w.statusForm, [&] { click(w.mainForm.btStatus); });
+        } else if (window == QLatin1String("clock")) {
+            modal(&w.clockForm, [&] { click(w.mainForm.btClock); });
+        } else if (window == QLatin1String("radio")) {
+            modal(&w.rfForm, [&] { click(w.mainForm.btRFlearn); });
+        } else if (window == QLatin1String("firmware")) {
+            w.mainForm.onFirmware();  // its button is hidden
+            look(&w.firmwareForm);
+        }
+        if (looked == 0) outside << QStringLiteral("nothing was opened");
+        w.mainForm.close();
+        return outside;
+    }
+
 private slots:
+    void everyWindowOpensOnScreen_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* name :
+             {"splash", "main", "traffic", "transfer", "history", "editor", "inputs A/B",
+              "event list", "status", "clock", "radio", "firmware"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void everyWindowOpensOnScreen() {
+        QFETCH(QString, window);
+        const QStringList outside =
+            openedOutside(window, m_dir.filePath(QStringLiteral("setup.ini")));
+        QVERIFY2(outside.isEmpty(), qPrintable(outside.join(QStringLiteral("; "))));
+    }
+
     void clockWindow() {
         LinkRig rig;
         TFormClock form(*rig.link, rig.dialogs);
@@ -157,14 +266,18 @@ private slots:
 };
 
 int main(int argc, char** argv) {
-    // The offscreen platform takes its screen from a file: the smallest screen installers have.
+    // The offscreen platform takes its screen from a file; the size is the test's parameter,
+    // the smallest screen installers have when unset.
     QTemporaryDir dir;
+    const QStringList wh =
+        qEnvironmentVariable("TELVORA_TEST_SCREEN", QStringLiteral("1024x768")).split('x');
     const QString config = dir.filePath(QStringLiteral("screen.json"));
     QFile f(config);
-    if (!f.open(QIODevice::WriteOnly)) return 2;
-    f.write(
-        "{\"screens\":[{\"name\":\"small\",\"x\":0,\"y\":0,\"width\":1024,\"height\":768,"
-        "\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":1}]}");
+    if (wh.size() != 2 || !f.open(QIODevice::WriteOnly)) return 2;
+    f.write(QStringLiteral("{\"screens\":[{\"name\":\"small\",\"x\":0,\"y\":0,\"width\":%1,"
+                           "\"height\":%2,\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":1}]}")
+                .arg(wh[0], wh[1])
+                .toUtf8());
     f.close();
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
     QApplication app(argc, argv);
