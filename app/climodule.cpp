@@ -30,6 +30,7 @@
 #include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
+#include "link/textcodec.h"
 #include "link/texts.h"
 #include "params/namefields.h"
 #include "params/paramtext.h"
@@ -58,16 +59,16 @@ int finish(int code) {
     return code;
 }
 
-// Texts from the module (names) may hold anything; a line of output stays one line.
-QString printable(const QString& text) {
+// Every text of the module is printed through escapedText. JSON escapes C0 itself, but writes DEL
+// and C1 as they are; its own \u escape keeps the value exact for whoever parses it and keeps them
+// from the terminal.
+QString jsonForTerminal(const QByteArray& json) {
+    const QString text = QString::fromUtf8(json);
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
-            out += QStringLiteral("\\\\");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\x") +
-                   QStringLiteral("%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        if (c != QLatin1Char('\n') && isControlCharacter(c.unicode()))
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             out += c;
     }
@@ -391,7 +392,7 @@ int versionCommand(Session& s) {
     s.link().setDataVer(-1);
     const QString text = runVersionQuery(exchange);
     if (s.link().dataVer() >= 0) {
-        print(stdout, text + QLatin1Char('\n'));
+        print(stdout, escapedText(text) + QLatin1Char('\n'));
         return finish(kOk);
     }
     if (s.link().loginVerdict() != QString::fromUtf8(texts::kLoginOk))
@@ -440,7 +441,7 @@ int eventsCommand(Session& s, const Options& o) {
         QStringList row{QString::number(r + 1), e.time, e.text, e.zoneUser};
         for (const QString& m : e.marks) row << m;
         row << e.status;
-        for (QString& cell : row) cell = printable(cell);
+        for (QString& cell : row) cell = escapedText(cell);
         rows.append(row);
     }
     const QStringList headers = eventGridHeaders(ZoneUserVariant::EventList);
@@ -524,18 +525,18 @@ int statusCommand(Session& s, const Options& o) {
             {QStringLiteral("gsmMax"), statusframe::kGsmMax},
             {QStringLiteral("temperature"), v.temperature},
         };
-        print(stdout, QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+        print(stdout, jsonForTerminal(QJsonDocument(root).toJson(QJsonDocument::Indented)));
         return finish(kOk);
     }
     QString text = QStringLiteral("status frame version %1\n").arg(v.version);
     for (int z = 0; z < statusframe::kZones; ++z)
         text += QStringLiteral("zone %1  %2  loop: %3  state: %4\n")
                     .arg(z + 1, 2)
-                    .arg(zoneCaption(noNames, z + 1), -5)
-                    .arg(v.loop[size_t(z)].text, -9)
-                    .arg(v.alarm[size_t(z)].text);
+                    .arg(escapedText(zoneCaption(noNames, z + 1)), -5)
+                    .arg(escapedText(v.loop[size_t(z)].text), -9)
+                    .arg(escapedText(v.alarm[size_t(z)].text));
     const auto add = [&text](const QString& key, const QString& value) {
-        text += key + QStringLiteral(": ") + value + QLatin1Char('\n');
+        text += key + QStringLiteral(": ") + escapedText(value) + QLatin1Char('\n');
     };
     add(QStringLiteral("input A"), v.input[0].text);
     add(QStringLiteral("input B"), v.input[1].text);
@@ -574,7 +575,7 @@ int clockCommand(Session& s, const Options& o) {
     const clockpage::ReadResult r = clockpage::read(exchange);
     switch (r.outcome) {
         case clockpage::ReadResult::Done:
-            print(stdout, r.text + QLatin1Char('\n'));
+            print(stdout, escapedText(r.text) + QLatin1Char('\n'));
             return finish(kOk);
         case clockpage::ReadResult::LoginFailed:
             return s.fail(s.loginFailure());

@@ -21,6 +21,7 @@
 #include "sim/korvantasim.h"
 #include "support/eventrecords.h"
 #include "support/simrig.h"
+#include "support/terminalbytes.h"
 
 namespace A = FlashAddr;
 
@@ -58,6 +59,7 @@ class TestCliModule : public QObject {
         QString out;
         QString err;
         qint64 ms = 0;
+        QByteArray raw;  // standard output as it came
     };
 
     // The simulator answers from this process's event loop, so the loop runs while the child
@@ -89,6 +91,7 @@ class TestCliModule : public QObject {
         const QByteArray out = p.readAllStandardOutput();
         const QByteArray err = p.readAllStandardError();
         m_seen += out + err;
+        r.raw = out;
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(err);
@@ -290,6 +293,40 @@ private slots:
             QCOMPARE(lines[3].mid(status), QStringLiteral("Késl."));
             QVERIFY2(!lines[2].mid(status).startsWith(' '), qPrintable(lines[2]));
         }
+    }
+
+    // Names and texts from the module are data: a terminal gets every control character in
+    // them, C1 included, as an escape, never as it is.
+    void moduleTextIsEscaped_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("shown");  // what the texts become; empty: none is printed
+        // 0x9B has a character in the code page; the other bytes read as controls.
+        const QString name = QString::fromUtf8("\\x81\\x90\\x98›\\x7F\\x1B[");
+        QTest::newRow("events") << QStringList{"events"} << name;
+        QTest::newRow("events csv") << QStringList{"events", "--csv"} << name;
+        QTest::newRow("version") << QStringList{"version"}
+                                 << QStringLiteral("Programverzió: K\\x90\\x98\\x1B]0\\x07");
+        QTest::newRow("status") << QStringList{"status"} << QString();
+        QTest::newRow("status json") << QStringList{"status", "--json"} << QString();
+    }
+    void moduleTextIsEscaped() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, shown);
+        const QByteArray name("\x81\x90\x98\x9B\x7F\x1B[   ", 10);
+        QByteArray memory = withZoneName(m_sim->memory(), 2, name);
+        memory.replace(A::UserRecords + A::UserName, A::UserNameLength, name);
+        m_sim->setMemory(memory);
+        m_sim->setFirmwareText("K\x90\x98\x1B]0\x07");
+        QByteArray ring(1024, '\0');
+        ring.replace(8 * 10, 8, record(3, 3, 2, 4, 5, 6, 0x11, 0));  // an alarm of zone 2
+        ring.replace(8 * 9, 8, record(27, 3, 1, 4, 5, 0));           // armed by user 1
+        ring[768] = 10;
+        m_sim->state().setEventMemory(ring);
+        const Run r = module(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(terminalHazard(r.raw).isEmpty(), qPrintable(terminalHazard(r.raw)));
+        if (!shown.isEmpty())
+            QVERIFY2(r.out.count(shown) == (args.first() == "events" ? 2 : 1), qPrintable(r.out));
     }
 
     void status_data() {
