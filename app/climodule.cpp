@@ -46,10 +46,10 @@ void print(FILE* to, const QString& text) {
 namespace {
 
 // The one line every failure of this program ends with.
-int fail(const QString& why) {
+int fail(const QString& why, int exitCode = kError) {
     std::fflush(stdout);
     print(stderr, QStringLiteral("telvora-cli: %1\n").arg(why));
-    return kError;
+    return exitCode;
 }
 
 // Output that did not reach its file is an error, not a result (see the file commands).
@@ -132,7 +132,14 @@ public:
         m_link.CodeTimer().stop();
         const QString code = options.code;
         m_link.setInstallerCodeSource([code] { return code; });
+        if (m_options.interruption)
+            m_options.interruption->setOnRequest([this] { m_link.requestStop(); });
     }
+    ~Session() {
+        if (m_options.interruption) m_options.interruption->setOnRequest({});
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Empty on success, else the reason.
     QString open() {
@@ -153,6 +160,17 @@ public:
 
     // A failure with the port's name in front.
     int fail(const QString& why) { return climodule::fail(port() + QStringLiteral(": ") + why); }
+
+    // A signal asked the command to end. Each command looks after every step that was cut short
+    // or before every step that is left, since the next exchange starts with the stop cleared.
+    bool interrupted() const {
+        return m_options.interruption && m_options.interruption->requested();
+    }
+    // The one line of a command ended by a signal: the state it left the module in.
+    int endInterrupted(const QString& state) {
+        return climodule::fail(port() + QStringLiteral(": interrupted: ") + state,
+                               m_options.interruption->exitCode());
+    }
 
     // Why a login failed, from what the receiver saw.
     QString loginFailure() const {
@@ -307,10 +325,28 @@ std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& i
     return std::nullopt;
 }
 
+// What an interrupted command says of the module.
+constexpr QLatin1String kNothingChanged("nothing was changed");
+constexpr QLatin1String kUnchanged("the module's data is unchanged");
+
+// A write stopped before its activation: the blocks the module took wait for a "WRACT" that
+// never comes, so what it uses is what it had.
+QString unfinishedWrite(int blocksDone) {
+    if (blocksDone == 0) return QStringLiteral("no block was written; %1").arg(kUnchanged);
+    const QString blocks =
+        blocksDone == 1 ? QStringLiteral("block 1") : QStringLiteral("blocks 1-%1").arg(blocksDone);
+    if (blocksDone == image::kBlockCount)
+        return QStringLiteral("%1 written, the activation was not confirmed (no CRCOK); %2")
+            .arg(blocks, kUnchanged);
+    return QStringLiteral("%1 written, not activated; %2").arg(blocks, kUnchanged);
+}
+
 int readCommand(Session& s, const Options& o) {
     const QString out = o.files.value(0);
     ParamImage image;
     const QString why = readModule(s, QStringLiteral("read"), &image);
+    if (!why.isEmpty() && s.interrupted())
+        return s.endInterrupted(QStringLiteral("nothing was changed; %1 was not written").arg(out));
     if (!why.isEmpty()) return s.fail(why);
     if (const auto error = datafile::save(out, image))
         return climodule::fail(out + QStringLiteral(": ") + *error);
@@ -326,6 +362,8 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
     if (o.backup) {
         ParamImage held;
         const QString why = readModule(s, QStringLiteral("backup"), &held);
+        if (s.interrupted())
+            return s.endInterrupted(QStringLiteral("nothing was written; %1").arg(kUnchanged));
         if (!why.isEmpty()) return s.fail(QStringLiteral("backup read, nothing written: ") + why);
         QString saveWhy;
         const std::optional<QString> path = saveBackup(in, held, &saveWhy);
@@ -337,6 +375,8 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
     ConfigTransfer t(s.link());
     t.setConfigImage(file);
     const TransferRun run = transfer(t, TransferKind::Write, QStringLiteral("write"));
+    if (run.outcome != ConfigTransfer::Outcome::Done && s.interrupted())
+        return s.endInterrupted(unfinishedWrite(run.blocksDone));
     if (run.outcome != ConfigTransfer::Outcome::Done) {
         if (run.outcome != ConfigTransfer::Outcome::Failed) return s.fail(readFailure(s, run));
         if (run.blocksDone == image::kBlockCount)
@@ -357,8 +397,13 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
                       .arg(in));
 
     if (o.verify) {
+        const QString notVerified =
+            QStringLiteral("the module holds %1 (written and activated); it was not read back")
+                .arg(in);
+        if (s.interrupted()) return s.endInterrupted(notVerified);
         ParamImage back;
         const QString why = readModule(s, QStringLiteral("verify"), &back);
+        if (!why.isEmpty() && s.interrupted()) return s.endInterrupted(notVerified);
         if (!why.isEmpty())
             return s.fail(QStringLiteral("written, but the read-back failed: ") + why);
         const QList<int> blocks = differingBlocks(back, file);
@@ -377,6 +422,7 @@ int compareCommand(Session& s, const Options& o, const ParamImage& file) {
     const QString in = o.files.value(0);
     ParamImage module;
     const QString why = readModule(s, QStringLiteral("compare"), &module);
+    if (!why.isEmpty() && s.interrupted()) return s.endInterrupted(kNothingChanged);
     if (!why.isEmpty()) return s.fail(why);
     const QList<int> blocks = differingBlocks(module, file);
     for (int b : blocks) print(stdout, QStringLiteral("block %1 differs\n").arg(b + 1));
@@ -395,6 +441,7 @@ int versionCommand(Session& s) {
         print(stdout, escapedText(text) + QLatin1Char('\n'));
         return finish(kOk);
     }
+    if (s.interrupted()) return s.endInterrupted(kNothingChanged);
     if (s.link().loginVerdict() != QString::fromUtf8(texts::kLoginOk))
         return s.fail(s.loginFailure());
     return s.fail(QStringLiteral("no version page: ") + s.pageFailure());
@@ -419,6 +466,8 @@ int eventsCommand(Session& s, const Options& o) {
         for (const auto& [plan, pages] :
              {std::pair{&kEventListPlan, &eventPages}, std::pair{&kNamesPlan, &namePages}}) {
             const DownloadOutcome outcome = downloadPages(exchange, *plan, pages, quiet, nullptr);
+            if (outcome != DownloadOutcome::Done && s.interrupted())
+                return s.endInterrupted(kNothingChanged);
             if (outcome == DownloadOutcome::LoginFailed) return s.fail(s.loginFailure());
             if (outcome != DownloadOutcome::Done) return s.fail(s.pageFailure());
         }
@@ -484,6 +533,8 @@ int statusCommand(Session& s, const Options& o) {
         result = statuspoll::pollOnce(exchange, QLocale::c(), statuspoll::kPolls,
                                       statuspoll::kTicksPerPoll);
     }
+    if (result.outcome != statuspoll::Result::Done && s.interrupted())
+        return s.endInterrupted(kNothingChanged);
     switch (result.outcome) {
         case statuspoll::Result::Done:
             break;
@@ -559,7 +610,15 @@ int statusCommand(Session& s, const Options& o) {
 int clockCommand(Session& s, const Options& o) {
     ModuleExchange exchange(s.link());
     if (o.set) {
-        switch (clockpage::set(exchange, [] { return QDateTime::currentDateTime(); })) {
+        const clockpage::SetResult set =
+            clockpage::set(exchange, [] { return QDateTime::currentDateTime(); });
+        // The frame went out; whether the module took it before the stop nobody knows.
+        if (set != clockpage::SetResult::Done && s.interrupted())
+            return s.endInterrupted(
+                QStringLiteral("the module may have taken the new time; its clock was not read"));
+        if (set == clockpage::SetResult::Done && s.interrupted())
+            return s.endInterrupted(QStringLiteral("the clock was set; it was not read back"));
+        switch (set) {
             case clockpage::SetResult::Done:
                 break;
             case clockpage::SetResult::LoginFailed:
@@ -573,6 +632,9 @@ int clockCommand(Session& s, const Options& o) {
     }
     // After a set, the module's own reading shows what it took.
     const clockpage::ReadResult r = clockpage::read(exchange);
+    if (r.outcome != clockpage::ReadResult::Done && s.interrupted())
+        return s.endInterrupted(o.set ? QStringLiteral("the clock was set; it was not read back")
+                                      : QString(kNothingChanged));
     switch (r.outcome) {
         case clockpage::ReadResult::Done:
             print(stdout, escapedText(r.text) + QLatin1Char('\n'));
