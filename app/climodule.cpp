@@ -15,7 +15,6 @@
 #include <optional>
 
 #include "app/cliterminal.h"
-#include "base/savefile.h"
 #include "clock/clockpage.h"
 #include "config/configimage.h"
 #include "config/datafile.h"
@@ -295,7 +294,8 @@ std::optional<QString> loadFile(const QString& path, ParamImage* image) {
 }
 
 // "site.KD2" -> "site.backup-2026-12-09-143005.KD2" beside it; "-2", "-3"... when taken. The
-// file is created only if no file has that name, so a backup never replaces anything.
+// file takes a name only if nothing has it, a link included, so a backup never replaces or
+// writes through anything, and it appears whole.
 std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& image,
                                   QString* why) {
     const QFileInfo in(besidePath);
@@ -306,20 +306,12 @@ std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& i
     for (int n = 1; n <= kTries; ++n) {
         const QString path = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
                              QString::fromLatin1(datafile::kExtension);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(path)) continue;
-            *why = path + QStringLiteral(": cannot be created: ") + f.errorString();
-            return std::nullopt;
-        }
-        if (!savefile::writeAll(f, image.bytes())) {
-            f.close();
-            f.remove();
-            *why = path + QStringLiteral(": cannot be written");
-            return std::nullopt;
-        }
-        f.close();
-        return path;
+        bool taken = false;
+        const std::optional<QString> error = datafile::saveNew(path, image, &taken);
+        if (!error) return path;
+        if (taken) continue;
+        *why = path + QStringLiteral(": cannot be written: ") + *error;
+        return std::nullopt;
     }
     *why = stem + QStringLiteral(": every backup name is taken");
     return std::nullopt;
