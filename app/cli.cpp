@@ -99,7 +99,9 @@ const char* const kHelp =
     "  --help, -h             this text\n"
     "\n"
     "On a terminal, transfers show their progress on standard error.\n"
-    "Exit code 2 with a one-line reason on standard error for any error.\n";
+    "Exit code 2 with a one-line reason on standard error for any error.\n"
+    "Ctrl+C or SIGTERM ends a module command cleanly: it stops before the next block and says\n"
+    "in one line what state the module is in (exit code 130, or 143 for SIGTERM).\n";
 
 // One line, as every error of this program.
 int wrongUse(const QString& why) {
@@ -238,6 +240,13 @@ int moduleCommand(QCoreApplication& app, const QStringList& args) {
         return kError;
     }
     o.code = *code;
+
+    // Ctrl+C or SIGTERM in the middle of a write must not leave the module with blocks written
+    // and nobody told: the command stops its exchange and says where it left things.
+    climodule::Interruption interruption;
+    o.interruption = &interruption;
+    const cliterminal::InterruptWatch watch(
+        [&interruption](int signalExitCode) { interruption.request(signalExitCode); });
 
     // Every wait of the link processes the loop's events, as in the windows.
     int exitCode = kError;

@@ -15,7 +15,6 @@
 #include <optional>
 
 #include "app/cliterminal.h"
-#include "base/savefile.h"
 #include "clock/clockpage.h"
 #include "config/configimage.h"
 #include "config/datafile.h"
@@ -30,6 +29,7 @@
 #include "link/exchange.h"
 #include "link/modulelink.h"
 #include "link/portnames.h"
+#include "link/textcodec.h"
 #include "link/texts.h"
 #include "params/namefields.h"
 #include "params/paramtext.h"
@@ -45,10 +45,10 @@ void print(FILE* to, const QString& text) {
 namespace {
 
 // The one line every failure of this program ends with.
-int fail(const QString& why) {
+int fail(const QString& why, int exitCode = kError) {
     std::fflush(stdout);
     print(stderr, QStringLiteral("telvora-cli: %1\n").arg(why));
-    return kError;
+    return exitCode;
 }
 
 // Output that did not reach its file is an error, not a result (see the file commands).
@@ -58,16 +58,16 @@ int finish(int code) {
     return code;
 }
 
-// Texts from the module (names) may hold anything; a line of output stays one line.
-QString printable(const QString& text) {
+// Every text of the module is printed through escapedText. JSON escapes C0 itself, but writes DEL
+// and C1 as they are; its own \u escape keeps the value exact for whoever parses it and keeps them
+// from the terminal.
+QString jsonForTerminal(const QByteArray& json) {
+    const QString text = QString::fromUtf8(json);
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
-            out += QStringLiteral("\\\\");
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += QStringLiteral("\\x") +
-                   QStringLiteral("%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        if (c != QLatin1Char('\n') && isControlCharacter(c.unicode()))
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             out += c;
     }
@@ -131,7 +131,14 @@ public:
         m_link.CodeTimer().stop();
         const QString code = options.code;
         m_link.setInstallerCodeSource([code] { return code; });
+        if (m_options.interruption)
+            m_options.interruption->setOnRequest([this] { m_link.requestStop(); });
     }
+    ~Session() {
+        if (m_options.interruption) m_options.interruption->setOnRequest({});
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // Empty on success, else the reason.
     QString open() {
@@ -152,6 +159,17 @@ public:
 
     // A failure with the port's name in front.
     int fail(const QString& why) { return climodule::fail(port() + QStringLiteral(": ") + why); }
+
+    // A signal asked the command to end. Each command looks after every step that was cut short
+    // or before every step that is left, since the next exchange starts with the stop cleared.
+    bool interrupted() const {
+        return m_options.interruption && m_options.interruption->requested();
+    }
+    // The one line of a command ended by a signal: the state it left the module in.
+    int endInterrupted(const QString& state) {
+        return climodule::fail(port() + QStringLiteral(": interrupted: ") + state,
+                               m_options.interruption->exitCode());
+    }
 
     // Why a login failed, from what the receiver saw.
     QString loginFailure() const {
@@ -276,7 +294,8 @@ std::optional<QString> loadFile(const QString& path, ParamImage* image) {
 }
 
 // "site.KD2" -> "site.backup-2026-12-09-143005.KD2" beside it; "-2", "-3"... when taken. The
-// file is created only if no file has that name, so a backup never replaces anything.
+// file takes a name only if nothing has it, a link included, so a backup never replaces or
+// writes through anything, and it appears whole.
 std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& image,
                                   QString* why) {
     const QFileInfo in(besidePath);
@@ -287,29 +306,39 @@ std::optional<QString> saveBackup(const QString& besidePath, const ParamImage& i
     for (int n = 1; n <= kTries; ++n) {
         const QString path = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
                              QString::fromLatin1(datafile::kExtension);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(path)) continue;
-            *why = path + QStringLiteral(": cannot be created: ") + f.errorString();
-            return std::nullopt;
-        }
-        if (!savefile::writeAll(f, image.bytes())) {
-            f.close();
-            f.remove();
-            *why = path + QStringLiteral(": cannot be written");
-            return std::nullopt;
-        }
-        f.close();
-        return path;
+        bool taken = false;
+        const std::optional<QString> error = datafile::saveNew(path, image, &taken);
+        if (!error) return path;
+        if (taken) continue;
+        *why = path + QStringLiteral(": cannot be written: ") + *error;
+        return std::nullopt;
     }
     *why = stem + QStringLiteral(": every backup name is taken");
     return std::nullopt;
+}
+
+// What an interrupted command says of the module.
+constexpr QLatin1String kNothingChanged("nothing was changed");
+constexpr QLatin1String kUnchanged("the module's data is unchanged");
+
+// A write stopped before its activation: the blocks the module took wait for a "WRACT" that
+// never comes, so what it uses is what it had.
+QString unfinishedWrite(int blocksDone) {
+    if (blocksDone == 0) return QStringLiteral("no block was written; %1").arg(kUnchanged);
+    const QString blocks =
+        blocksDone == 1 ? QStringLiteral("block 1") : QStringLiteral("blocks 1-%1").arg(blocksDone);
+    if (blocksDone == image::kBlockCount)
+        return QStringLiteral("%1 written, the activation was not confirmed (no CRCOK); %2")
+            .arg(blocks, kUnchanged);
+    return QStringLiteral("%1 written, not activated; %2").arg(blocks, kUnchanged);
 }
 
 int readCommand(Session& s, const Options& o) {
     const QString out = o.files.value(0);
     ParamImage image;
     const QString why = readModule(s, QStringLiteral("read"), &image);
+    if (!why.isEmpty() && s.interrupted())
+        return s.endInterrupted(QStringLiteral("nothing was changed; %1 was not written").arg(out));
     if (!why.isEmpty()) return s.fail(why);
     if (const auto error = datafile::save(out, image))
         return climodule::fail(out + QStringLiteral(": ") + *error);
@@ -325,6 +354,8 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
     if (o.backup) {
         ParamImage held;
         const QString why = readModule(s, QStringLiteral("backup"), &held);
+        if (s.interrupted())
+            return s.endInterrupted(QStringLiteral("nothing was written; %1").arg(kUnchanged));
         if (!why.isEmpty()) return s.fail(QStringLiteral("backup read, nothing written: ") + why);
         QString saveWhy;
         const std::optional<QString> path = saveBackup(in, held, &saveWhy);
@@ -336,6 +367,8 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
     ConfigTransfer t(s.link());
     t.setConfigImage(file);
     const TransferRun run = transfer(t, TransferKind::Write, QStringLiteral("write"));
+    if (run.outcome != ConfigTransfer::Outcome::Done && s.interrupted())
+        return s.endInterrupted(unfinishedWrite(run.blocksDone));
     if (run.outcome != ConfigTransfer::Outcome::Done) {
         if (run.outcome != ConfigTransfer::Outcome::Failed) return s.fail(readFailure(s, run));
         if (run.blocksDone == image::kBlockCount)
@@ -356,8 +389,13 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
                       .arg(in));
 
     if (o.verify) {
+        const QString notVerified =
+            QStringLiteral("the module holds %1 (written and activated); it was not read back")
+                .arg(in);
+        if (s.interrupted()) return s.endInterrupted(notVerified);
         ParamImage back;
         const QString why = readModule(s, QStringLiteral("verify"), &back);
+        if (!why.isEmpty() && s.interrupted()) return s.endInterrupted(notVerified);
         if (!why.isEmpty())
             return s.fail(QStringLiteral("written, but the read-back failed: ") + why);
         const QList<int> blocks = differingBlocks(back, file);
@@ -376,6 +414,7 @@ int compareCommand(Session& s, const Options& o, const ParamImage& file) {
     const QString in = o.files.value(0);
     ParamImage module;
     const QString why = readModule(s, QStringLiteral("compare"), &module);
+    if (!why.isEmpty() && s.interrupted()) return s.endInterrupted(kNothingChanged);
     if (!why.isEmpty()) return s.fail(why);
     const QList<int> blocks = differingBlocks(module, file);
     for (int b : blocks) print(stdout, QStringLiteral("block %1 differs\n").arg(b + 1));
@@ -391,9 +430,10 @@ int versionCommand(Session& s) {
     s.link().setDataVer(-1);
     const QString text = runVersionQuery(exchange);
     if (s.link().dataVer() >= 0) {
-        print(stdout, text + QLatin1Char('\n'));
+        print(stdout, escapedText(text) + QLatin1Char('\n'));
         return finish(kOk);
     }
+    if (s.interrupted()) return s.endInterrupted(kNothingChanged);
     if (s.link().loginVerdict() != QString::fromUtf8(texts::kLoginOk))
         return s.fail(s.loginFailure());
     return s.fail(QStringLiteral("no version page: ") + s.pageFailure());
@@ -418,6 +458,8 @@ int eventsCommand(Session& s, const Options& o) {
         for (const auto& [plan, pages] :
              {std::pair{&kEventListPlan, &eventPages}, std::pair{&kNamesPlan, &namePages}}) {
             const DownloadOutcome outcome = downloadPages(exchange, *plan, pages, quiet, nullptr);
+            if (outcome != DownloadOutcome::Done && s.interrupted())
+                return s.endInterrupted(kNothingChanged);
             if (outcome == DownloadOutcome::LoginFailed) return s.fail(s.loginFailure());
             if (outcome != DownloadOutcome::Done) return s.fail(s.pageFailure());
         }
@@ -440,7 +482,7 @@ int eventsCommand(Session& s, const Options& o) {
         QStringList row{QString::number(r + 1), e.time, e.text, e.zoneUser};
         for (const QString& m : e.marks) row << m;
         row << e.status;
-        for (QString& cell : row) cell = printable(cell);
+        for (QString& cell : row) cell = escapedText(cell);
         rows.append(row);
     }
     const QStringList headers = eventGridHeaders(ZoneUserVariant::EventList);
@@ -483,6 +525,8 @@ int statusCommand(Session& s, const Options& o) {
         result = statuspoll::pollOnce(exchange, QLocale::c(), statuspoll::kPolls,
                                       statuspoll::kTicksPerPoll);
     }
+    if (result.outcome != statuspoll::Result::Done && s.interrupted())
+        return s.endInterrupted(kNothingChanged);
     switch (result.outcome) {
         case statuspoll::Result::Done:
             break;
@@ -524,18 +568,18 @@ int statusCommand(Session& s, const Options& o) {
             {QStringLiteral("gsmMax"), statusframe::kGsmMax},
             {QStringLiteral("temperature"), v.temperature},
         };
-        print(stdout, QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented)));
+        print(stdout, jsonForTerminal(QJsonDocument(root).toJson(QJsonDocument::Indented)));
         return finish(kOk);
     }
     QString text = QStringLiteral("status frame version %1\n").arg(v.version);
     for (int z = 0; z < statusframe::kZones; ++z)
         text += QStringLiteral("zone %1  %2  loop: %3  state: %4\n")
                     .arg(z + 1, 2)
-                    .arg(zoneCaption(noNames, z + 1), -5)
-                    .arg(v.loop[size_t(z)].text, -9)
-                    .arg(v.alarm[size_t(z)].text);
+                    .arg(escapedText(zoneCaption(noNames, z + 1)), -5)
+                    .arg(escapedText(v.loop[size_t(z)].text), -9)
+                    .arg(escapedText(v.alarm[size_t(z)].text));
     const auto add = [&text](const QString& key, const QString& value) {
-        text += key + QStringLiteral(": ") + value + QLatin1Char('\n');
+        text += key + QStringLiteral(": ") + escapedText(value) + QLatin1Char('\n');
     };
     add(QStringLiteral("input A"), v.input[0].text);
     add(QStringLiteral("input B"), v.input[1].text);
@@ -558,7 +602,15 @@ int statusCommand(Session& s, const Options& o) {
 int clockCommand(Session& s, const Options& o) {
     ModuleExchange exchange(s.link());
     if (o.set) {
-        switch (clockpage::set(exchange, [] { return QDateTime::currentDateTime(); })) {
+        const clockpage::SetResult set =
+            clockpage::set(exchange, [] { return QDateTime::currentDateTime(); });
+        // The frame went out; whether the module took it before the stop nobody knows.
+        if (set != clockpage::SetResult::Done && s.interrupted())
+            return s.endInterrupted(
+                QStringLiteral("the module may have taken the new time; its clock was not read"));
+        if (set == clockpage::SetResult::Done && s.interrupted())
+            return s.endInterrupted(QStringLiteral("the clock was set; it was not read back"));
+        switch (set) {
             case clockpage::SetResult::Done:
                 break;
             case clockpage::SetResult::LoginFailed:
@@ -572,9 +624,12 @@ int clockCommand(Session& s, const Options& o) {
     }
     // After a set, the module's own reading shows what it took.
     const clockpage::ReadResult r = clockpage::read(exchange);
+    if (r.outcome != clockpage::ReadResult::Done && s.interrupted())
+        return s.endInterrupted(o.set ? QStringLiteral("the clock was set; it was not read back")
+                                      : QString(kNothingChanged));
     switch (r.outcome) {
         case clockpage::ReadResult::Done:
-            print(stdout, r.text + QLatin1Char('\n'));
+            print(stdout, escapedText(r.text) + QLatin1Char('\n'));
             return finish(kOk);
         case clockpage::ReadResult::LoginFailed:
             return s.fail(s.loginFailure());

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
 
 #include "link/timing.h"
 
@@ -17,6 +18,26 @@ constexpr int kError = 2;
 // Text as UTF-8 onto standard output or error.
 void print(FILE* to, const QString& text);
 
+// Asked from outside for the running command to end (a signal): the exchange with the module
+// stops before its next page, and the command ends with one line saying what state it left
+// the module in, and this exit code.
+class Interruption {
+public:
+    void request(int exitCode) {
+        if (m_exitCode != 0) return;  // the first one counts
+        m_exitCode = exitCode;
+        if (m_onRequest) m_onRequest();
+    }
+    bool requested() const { return m_exitCode != 0; }
+    int exitCode() const { return m_exitCode; }
+    // What stops the exchange that runs; set by the command while it holds the link.
+    void setOnRequest(std::function<void()> onRequest) { m_onRequest = std::move(onRequest); }
+
+private:
+    int m_exitCode = 0;
+    std::function<void()> m_onRequest;
+};
+
 struct Options {
     QString port;  // "COM5"
     QString code;  // the installer code's digits; never printed, never written
@@ -27,6 +48,7 @@ struct Options {
     bool json = false;   // status
     bool set = false;    // clock
     QStringList files;   // read OUT, write IN, compare IN
+    Interruption* interruption = nullptr;  // none: nothing can interrupt the command
 };
 
 // The commands that need a module, and how many files each takes.

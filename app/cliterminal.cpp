@@ -1,7 +1,10 @@
 #include "app/cliterminal.h"
 
 #include <QByteArray>
+#include <QTimer>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <iterator>
 
@@ -10,8 +13,11 @@
 #include <windows.h>
 #else
 #include <signal.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <QSocketNotifier>
 #endif
 
 namespace cliterminal {
@@ -93,6 +99,96 @@ std::optional<QString> readHidden(const QString& prompt) {
     g_echoOff = 0;
     for (int i = 0; i < kCount; ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
     return line;
+}
+
+#endif
+
+namespace {
+int exitCodeOf(int signalNumber) {
+    return signalNumber == SIGINT ? kExitInterrupted : kExitTerminated;
+}
+}  // namespace
+
+#ifdef Q_OS_WIN
+
+// No self-pipe here: the handler runs on a thread of its own and only sets a flag, which a
+// timer of the event loop looks at.
+namespace {
+volatile std::sig_atomic_t g_caught = 0;
+extern "C" void noteSignal(int signalNumber) {
+    g_caught = signalNumber;
+    std::signal(signalNumber, noteSignal);  // handlers are reset after each call here
+}
+}  // namespace
+
+struct InterruptWatch::Private {
+    QTimer look;
+};
+
+InterruptWatch::InterruptWatch(std::function<void(int exitCode)> onSignal)
+    : d(std::make_unique<Private>()) {
+    constexpr int kLookMs = 50;
+    d->look.setInterval(kLookMs);
+    QObject::connect(&d->look, &QTimer::timeout, [onSignal = std::move(onSignal)] {
+        if (const int caught = g_caught) {
+            g_caught = 0;
+            onSignal(exitCodeOf(caught));
+        }
+    });
+    d->look.start();
+    std::signal(SIGINT, noteSignal);
+    std::signal(SIGTERM, noteSignal);
+}
+
+InterruptWatch::~InterruptWatch() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+#else
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+extern "C" void writeSignal(int signalNumber) {
+    const int saved = errno;
+    const char byte = char(signalNumber);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+    errno = saved;
+}
+constexpr int kWatched[] = {SIGINT, SIGTERM};
+}  // namespace
+
+struct InterruptWatch::Private {
+    std::unique_ptr<QSocketNotifier> notifier;
+    struct sigaction previous[std::size(kWatched)] = {};
+};
+
+InterruptWatch::InterruptWatch(std::function<void(int exitCode)> onSignal)
+    : d(std::make_unique<Private>()) {
+    // Without the pair the signals keep their default: the program ends as it always did.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    d->notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(d->notifier.get(), &QSocketNotifier::activated,
+                     [onSignal = std::move(onSignal)](QSocketDescriptor socket) {
+                         char byte = 0;
+                         if (::read(int(socket), &byte, 1) == 1) onSignal(exitCodeOf(byte));
+                     });
+    struct sigaction action {};
+    action.sa_handler = writeSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < std::size(kWatched); ++i)
+        ::sigaction(kWatched[i], &action, &d->previous[i]);
+}
+
+InterruptWatch::~InterruptWatch() {
+    if (!d->notifier) return;
+    for (size_t i = 0; i < std::size(kWatched); ++i)
+        ::sigaction(kWatched[i], &d->previous[i], nullptr);
+    d->notifier.reset();
+    ::close(g_signalPipe[0]);
+    ::close(g_signalPipe[1]);
+    g_signalPipe[0] = g_signalPipe[1] = -1;
 }
 
 #endif

@@ -15,6 +15,7 @@ const char* const kPathNotFound = "Path not found";
 const char* const kAccessDenied = "Access denied";
 const char* const kReadBeyondEnd = "Read beyond end of file";
 const char* const kDiskFull = "Disk full";
+const char* const kFileExists = "File exists";
 
 QString openFailureText(const QString& path) {
     const QFileInfo info(path);
@@ -37,8 +38,9 @@ std::optional<QString> open(const QString& path, ParamImage& image) {
     return std::nullopt;
 }
 
-std::optional<QString> save(const QString& path, const ParamImage& image) {
-    switch (savefile::save(path, image.bytes())) {
+namespace {
+std::optional<QString> saveFailureText(savefile::Result result, const QString& path) {
+    switch (result) {
         case savefile::Result::Saved:
             return std::nullopt;
         case savefile::Result::CannotCreate:
@@ -46,10 +48,23 @@ std::optional<QString> save(const QString& path, const ParamImage& image) {
                                                                       : kPathNotFound);
         case savefile::Result::WriteFailed:
             return QString::fromLatin1(kDiskFull);
+        case savefile::Result::Exists:
+            return QString::fromLatin1(kFileExists);
         case savefile::Result::CommitFailed:
             break;
     }
     return QString::fromLatin1(kAccessDenied);
+}
+}  // namespace
+
+std::optional<QString> save(const QString& path, const ParamImage& image) {
+    return saveFailureText(savefile::save(path, image.bytes()), path);
+}
+
+std::optional<QString> saveNew(const QString& path, const ParamImage& image, bool* taken) {
+    const savefile::Result result = savefile::createNew(path, image.bytes());
+    if (taken) *taken = result == savefile::Result::Exists;
+    return saveFailureText(result, path);
 }
 
 QString withDefaultExtension(const QString& path) {

@@ -21,6 +21,11 @@ std::optional<QString> open(const QString& path, ParamImage& image);
 // destroys the file that was there. Returns the error text on failure.
 std::optional<QString> save(const QString& path, const ParamImage& image);
 
+// Saves the image as a new file, all at once, never over anything: when the name is taken (a
+// symbolic link included, which is not followed) *taken is set, nothing is written, and the
+// error text is returned.
+std::optional<QString> saveNew(const QString& path, const ParamImage& image, bool* taken);
+
 // A name typed without any extension gets ".KD2".
 QString withDefaultExtension(const QString& path);
 

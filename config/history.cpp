@@ -17,6 +17,8 @@ namespace {
 constexpr const char* kTimeFormat = "yyyyMMdd-HHmmss-zzz";
 constexpr const char* kEventWords[] = {"read", "written", "compared-equal", "compared-differ"};
 static_assert(std::size(kEventWords) == size_t(Event::ComparedDiffer) + 1, "a word each");
+// Far more than one program can save in a millisecond; only names planted on purpose fill it.
+constexpr int kMostPerMillisecond = 1000;
 
 std::optional<Entry> parse(const QFileInfo& file) {
     const QString base = file.completeBaseName();
@@ -70,21 +72,30 @@ std::optional<QString> record(const QString& folder, const ParamImage& image, Ev
         if (error) *error = QStringLiteral("Cannot Create %1").arg(folder);
         return std::nullopt;
     }
-    const QString stem = folder + QLatin1Char('/') + when.toString(QString::fromLatin1(kTimeFormat)) +
-                         QLatin1Char('-') + QLatin1String(kEventWords[int(event)]);
-    QString path = stem + QLatin1String(datafile::kExtension);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = stem + QStringLiteral("-%1").arg(n) + QLatin1String(datafile::kExtension);
-    if (const std::optional<QString> why = datafile::save(path, image)) {
+    const QString stem = folder + QLatin1Char('/') +
+                         when.toString(QString::fromLatin1(kTimeFormat)) + QLatin1Char('-') +
+                         QLatin1String(kEventWords[int(event)]);
+    // Each name is taken only if nobody has it: an entry, a stray file or a planted link is
+    // left as it is, never followed, and the entry takes the next number instead.
+    for (int n = 1; n <= kMostPerMillisecond; ++n) {
+        const QString path = stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
+                             QLatin1String(datafile::kExtension);
+        bool taken = false;
+        const std::optional<QString> why = datafile::saveNew(path, image, &taken);
+        if (!why) return path;
+        if (taken) continue;
         if (error) *error = *why;
         return std::nullopt;
     }
-    return path;
+    if (error) *error = QStringLiteral("every name of %1 is taken").arg(stem);
+    return std::nullopt;
 }
 
 QList<Entry> list(const QString& folder) {
     QList<Entry> out;
-    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    // A link named like an entry is none of ours: loading it would read wherever it points.
+    const QFileInfoList files =
+        QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo& f : files)
         if (std::optional<Entry> e = parse(f)) out.append(*e);
     std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) {

@@ -63,3 +63,38 @@ QByteArray toModuleText(const QString& text) {
     }
     return out;
 }
+
+void appendEscapedText(QString& out, const QString& text) {
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+            case '\\':
+                out += QLatin1String("\\\\");
+                break;
+            case '\r':
+                out += QLatin1String("\\r");
+                break;
+            case '\n':
+                out += QLatin1String("\\n");
+                break;
+            case '\t':
+                out += QLatin1String("\\t");
+                break;
+            default:
+                if (isControlCharacter(c.unicode())) {
+                    static const char digits[] = "0123456789ABCDEF";
+                    const char hex[] = {'\\', 'x', digits[c.unicode() >> 4],
+                                        digits[c.unicode() & 0xF]};
+                    out += QLatin1String(hex, 4);
+                } else {
+                    out += c;
+                }
+        }
+    }
+}
+
+QString escapedText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    appendEscapedText(out, text);
+    return out;
+}

@@ -1,5 +1,6 @@
 #include "params/paramtext.h"
 
+#include "link/textcodec.h"
 #include "params/layout.h"
 
 namespace paramtext {
@@ -9,42 +10,13 @@ const char* const kChecked = "checked";
 const char* const kClear = "clear";
 const char* const kNothing = "(none)";
 
-// One parameter a line, whatever a name holds: control characters and the backslash are
-// written as escapes.
-void appendEscaped(QString& out, const QString& text) {
-    for (QChar c : text) {
-        switch (c.unicode()) {
-            case '\\':
-                out += QLatin1String("\\\\");
-                break;
-            case '\r':
-                out += QLatin1String("\\r");
-                break;
-            case '\n':
-                out += QLatin1String("\\n");
-                break;
-            case '\t':
-                out += QLatin1String("\\t");
-                break;
-            default:
-                if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-                    static const char digits[] = "0123456789ABCDEF";
-                    const char hex[] = {'\\', 'x', digits[c.unicode() >> 4],
-                                        digits[c.unicode() & 0xF]};
-                    out += QLatin1String(hex, 4);
-                } else {
-                    out += c;
-                }
-        }
-    }
-}
-
 QString quoted(const QString& text) {
     QString out;
     // Most names need no escape at all: one allocation, the text and its two quotes.
     out.reserve(text.size() + 2);
     out += QLatin1Char('"');
-    appendEscaped(out, text);
+    // One parameter a line, whatever a name holds.
+    appendEscapedText(out, text);
     out += QLatin1Char('"');
     return out;
 }

@@ -33,6 +33,7 @@ Result pollOnce(ModuleExchange& exchange, const QLocale& locale, int polls, int 
             [&] { return result.view.has_value() || link.flag(Flag::PasswordError); },
             ticksPerPoll);
         if (link.flag(Flag::PasswordError) && !result.view) break;
+        if (exchange.stopRequested()) break;  // no further poll once asked to end
     }
     QObject::disconnect(watch.c);
     if (result.view)

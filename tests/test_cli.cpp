@@ -7,6 +7,7 @@
 
 #include "params/fieldcodecs.h"
 #include "params/flashaddr.h"
+#include "support/terminalbytes.h"
 
 namespace A = FlashAddr;
 
@@ -20,14 +21,16 @@ class TestCli : public QObject {
         int exitCode;
         QStringList out;
         QString err;
+        QByteArray raw;  // standard output as it came
     };
     Run run(const QStringList& args) {
         QProcess p;
         p.start(QStringLiteral(TELVORA_CLI), args);
         p.waitForFinished(30000);
-        QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+        const QByteArray raw = p.readAllStandardOutput();
+        QStringList lines = QString::fromUtf8(raw).split('\n');
         if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-        return {p.exitCode(), lines, QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitCode(), lines, QString::fromUtf8(p.readAllStandardError()), raw};
     }
     QString file(const QString& name, const QByteArray& bytes) {
         const QString path = m_dir.filePath(name);
@@ -57,7 +60,8 @@ private slots:
             QVERIFY2(r.out.contains(QString::fromUtf8(line)), line);
     }
 
-    // Whatever a name holds, show keeps one parameter a line.
+    // Whatever a name holds, show keeps one parameter a line, and a terminal shows it rather
+    // than obeys it: no control character, C1 included, reaches it as it is.
     void controlCharactersAreEscaped_data() {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("shown");
@@ -65,6 +69,15 @@ private slots:
         QTest::newRow("tab") << QByteArray("a\tb") << "edZonaNeve1 = \"a\\tb\"";
         QTest::newRow("backslash") << QByteArray("C:\\x") << "edZonaNeve1 = \"C:\\\\x\"";
         QTest::newRow("other control") << QByteArray("\x01\x1B\x7F") << "edZonaNeve1 = \"\\x01\\x1B\\x7F\"";
+        // Bytes the code page leaves without a character read as C1 controls: 0x90 starts a
+        // device control string and 0x98 a string that swallows what follows.
+        QTest::newRow("C1") << QByteArray("a\x81\x90\x98z")
+                            << "edZonaNeve1 = \"a\\x81\\x90\\x98z\"";
+        QTest::newRow("0x9B is a character")
+            << QByteArray("\x9B") + "2J" << QString::fromUtf8("edZonaNeve1 = \"›2J\"");
+        QTest::newRow("C1 among escapes")
+            << QByteArray("\x1B[\x90\x7F\x9B\x98")
+            << QString::fromUtf8("edZonaNeve1 = \"\\x1B[\\x90\\x7F›\\x98\"");
     }
     void controlCharactersAreEscaped() {
         QFETCH(QByteArray, name);
@@ -75,11 +88,13 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out.size(), 1364);
         QVERIFY2(r.out.contains(shown), qPrintable(r.out.first()));
+        QVERIFY2(terminalHazard(r.raw).isEmpty(), qPrintable(terminalHazard(r.raw)));
         // diff speaks the same escaped values.
         const Run d = run({"diff", file("plain.KD2", site()), file("escaped.KD2", image)});
         QCOMPARE(d.exitCode, 1);
         QCOMPARE(d.out.size(), 1);
         QVERIFY2(d.out.first().endsWith(shown.mid(shown.indexOf('"'))), qPrintable(d.out.first()));
+        QVERIFY2(terminalHazard(d.raw).isEmpty(), qPrintable(terminalHazard(d.raw)));
     }
 
     void diff_data() {

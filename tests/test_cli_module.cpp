@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <functional>
 
 #include "config/history.h"
 #include "link/codestring.h"
@@ -21,6 +23,7 @@
 #include "sim/korvantasim.h"
 #include "support/eventrecords.h"
 #include "support/simrig.h"
+#include "support/terminalbytes.h"
 
 namespace A = FlashAddr;
 
@@ -58,11 +61,19 @@ class TestCliModule : public QObject {
         QString out;
         QString err;
         qint64 ms = 0;
+        QByteArray raw;  // standard output as it came
+    };
+
+    // A signal sent to the program when the module receives the line it waits for.
+    struct Interrupt {
+        int signal = 0;
+        std::function<bool(const QByteArray& line)> when;
     };
 
     // The simulator answers from this process's event loop, so the loop runs while the child
     // does; a child that outlives the deadline is killed and fails the test.
-    Run cli(const QStringList& args, bool withCode = true, bool withTicks = true) {
+    Run cli(const QStringList& args, bool withCode = true, bool withTicks = true,
+            const Interrupt* interrupt = nullptr) {
         QStringList all = args;
         if (withTicks)
             all << QStringLiteral("--tick-ms") << QString::number(endToEndTimings().tickMs);
@@ -76,6 +87,13 @@ class TestCliModule : public QObject {
         connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
         connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        bool signalled = false;
+        if (interrupt)
+            connect(m_sim.get(), &KorvantaSim::lineReceived, &loop, [&](const QByteArray& line) {
+                if (signalled || !interrupt->when(line) || p.processId() <= 0) return;
+                signalled = true;
+                ::kill(pid_t(p.processId()), interrupt->signal);
+            });
         p.start(QStringLiteral(TELVORA_CLI), all);
         if (p.state() != QProcess::NotRunning) loop.exec();
         Run r;
@@ -89,6 +107,7 @@ class TestCliModule : public QObject {
         const QByteArray out = p.readAllStandardOutput();
         const QByteArray err = p.readAllStandardError();
         m_seen += out + err;
+        r.raw = out;
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(err);
@@ -292,6 +311,40 @@ private slots:
         }
     }
 
+    // Names and texts from the module are data: a terminal gets every control character in
+    // them, C1 included, as an escape, never as it is.
+    void moduleTextIsEscaped_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("shown");  // what the texts become; empty: none is printed
+        // 0x9B has a character in the code page; the other bytes read as controls.
+        const QString name = QString::fromUtf8("\\x81\\x90\\x98›\\x7F\\x1B[");
+        QTest::newRow("events") << QStringList{"events"} << name;
+        QTest::newRow("events csv") << QStringList{"events", "--csv"} << name;
+        QTest::newRow("version") << QStringList{"version"}
+                                 << QStringLiteral("Programverzió: K\\x90\\x98\\x1B]0\\x07");
+        QTest::newRow("status") << QStringList{"status"} << QString();
+        QTest::newRow("status json") << QStringList{"status", "--json"} << QString();
+    }
+    void moduleTextIsEscaped() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, shown);
+        const QByteArray name("\x81\x90\x98\x9B\x7F\x1B[   ", 10);
+        QByteArray memory = withZoneName(m_sim->memory(), 2, name);
+        memory.replace(A::UserRecords + A::UserName, A::UserNameLength, name);
+        m_sim->setMemory(memory);
+        m_sim->setFirmwareText("K\x90\x98\x1B]0\x07");
+        QByteArray ring(1024, '\0');
+        ring.replace(8 * 10, 8, record(3, 3, 2, 4, 5, 6, 0x11, 0));  // an alarm of zone 2
+        ring.replace(8 * 9, 8, record(27, 3, 1, 4, 5, 0));           // armed by user 1
+        ring[768] = 10;
+        m_sim->state().setEventMemory(ring);
+        const Run r = module(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY2(terminalHazard(r.raw).isEmpty(), qPrintable(terminalHazard(r.raw)));
+        if (!shown.isEmpty())
+            QVERIFY2(r.out.count(shown) == (args.first() == "events" ? 2 : 1), qPrintable(r.out));
+    }
+
     void status_data() {
         QTest::addColumn<int>("frameVersion");
         QTest::addColumn<bool>("json");
@@ -438,6 +491,88 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("telvora-cli: ") + reason + QLatin1Char('\n'));
         QCOMPARE(m_sim->memory(), written ? wanted : before);
         QVERIFY(backups(QStringLiteral("part")).isEmpty());
+    }
+
+    // Ctrl+C or SIGTERM while the module works: the program ends its exchange, says in one
+    // line what state it left things in, and exits as a shell expects of that signal. The
+    // module answers the step the signal lands in very late, so the signal, not the answer,
+    // ends the wait; the program's own ticks are left at their length, so no timeout comes first.
+    void signalEndsCleanly_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("lateCommand");  // KorvantaSim::CommandKind
+        QTest::addColumn<int>("latePage");
+        QTest::addColumn<QByteArray>("signalAt");  // sent as the module receives this line
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("state");
+        const int write = int(KorvantaSim::CommandKind::PageWrite);
+        const int read = int(KorvantaSim::CommandKind::PageRead);
+        // The second "WRFL" comes only after the first block's "WROK".
+        const QString written = "block 1 written, not activated; the module's data is unchanged";
+        QTest::newRow("write, SIGINT after the first WROK")
+            << QStringList{"write", "in.KD2", "--no-backup"} << SIGINT << write << 1
+            << QByteArray("WRFL") << 130 << written;
+        QTest::newRow("write, SIGTERM after the first WROK")
+            << QStringList{"write", "in.KD2", "--no-backup"} << SIGTERM << write << 1
+            << QByteArray("WRFL") << 143 << written;
+        QTest::newRow("write, SIGTERM in the backup read")
+            << QStringList{"write", "in.KD2"} << SIGTERM << read << 2 << QByteArray("RDFL0002")
+            << 143 << "nothing was written; the module's data is unchanged";
+        QTest::newRow("read, SIGINT")
+            << QStringList{"read", "out.KD2"} << SIGINT << read << 3 << QByteArray("RDFL0003")
+            << 130 << "nothing was changed; out.KD2 was not written";
+        QTest::newRow("compare, SIGINT") << QStringList{"compare", "in.KD2"} << SIGINT << read << 5
+                                         << QByteArray("RDFL0005") << 130 << "nothing was changed";
+        QTest::newRow("events, SIGTERM") << QStringList{"events"} << SIGTERM << read << 0xF001
+                                         << QByteArray("RDFLF001") << 143 << "nothing was changed";
+        QTest::newRow("status, SIGINT")
+            << QStringList{"status"} << SIGINT << int(KorvantaSim::CommandKind::PollStatus)
+            << int(KorvantaSim::kAnyPage) << QByteArray("RPWS") << 130 << "nothing was changed";
+        QTest::newRow("clock --set, SIGINT")
+            << QStringList{"clock", "--set"} << SIGINT << write << 0xFFFE << QByteArray("WRFL")
+            << 130 << "the module may have taken the new time; its clock was not read";
+    }
+    void signalEndsCleanly() {
+        QFETCH(QStringList, args);
+        QFETCH(int, signal);
+        QFETCH(int, lateCommand);
+        QFETCH(int, latePage);
+        QFETCH(QByteArray, signalAt);
+        QFETCH(int, exitCode);
+        QFETCH(QString, state);
+        const QByteArray before = m_sim->memory();
+        writeKd2(QStringLiteral("in.KD2"), withZoneName(before, 1, "Masik     "));
+        QFile::remove(path(QStringLiteral("out.KD2")));
+        for (const QString& old : backups(QStringLiteral("in"))) QFile::remove(path(old));
+        const int kept = history::list(history::defaultFolder()).size();
+        KorvantaSim::Fault late;
+        late.mode = KorvantaSim::FaultMode::Late;
+        late.command = KorvantaSim::CommandKind(lateCommand);
+        late.page = latePage;
+        late.delayMs = 60000;  // longer than any wait of the program
+        m_sim->addFault(late);
+        // The first time for a read, the second for "WRFL": after the first block's "WROK".
+        int seen = 0;
+        const int wanted = signalAt == "WRFL" && args.first() == "write" ? 2 : 1;
+        Interrupt interrupt{signal, [&](const QByteArray& line) {
+                                return line.startsWith(signalAt) && ++seen == wanted;
+                            }};
+
+        QStringList all = args;
+        all << QStringLiteral("--port") << kPort;
+        const Run r = cli(all, true, false, &interrupt);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(QString::number(r.exitCode) + " " + r.err));
+        QCOMPARE(r.err,
+                 QStringLiteral("telvora-cli: COM88: interrupted: ") + state + QLatin1Char('\n'));
+        QVERIFY(r.ms < 30000);
+        // The module uses what it had, and was never told to take anything.
+        QCOMPARE(m_sim->memory(), before);
+        QCOMPARE(m_sim->activationCount(), 0);
+        QCOMPARE(m_sim->commandCount(KorvantaSim::CommandKind::Activate), 0);
+        QVERIFY(!m_sim->receivedLines().contains("WRACT"));
+        QVERIFY(!QFile::exists(path(QStringLiteral("out.KD2"))));
+        QVERIFY(backups(QStringLiteral("in")).isEmpty());
+        QCOMPARE(history::list(history::defaultFolder()).size(), kept);
     }
 
     void usageErrors_data() {

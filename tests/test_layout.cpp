@@ -339,13 +339,13 @@ private slots:
              "516d9a2c7bf5099772543b4b4b4641203cd5bd39b327a137ab6a5b9ee9023971"},
             {"erased", QByteArray(FlashAddr::ImageSize, '\xFF'),
              "50c85c7119b6d84478c9f571c12197a21c48395ffbd536d6f3b4217081ca058d"},
-            {"ramp", ramp, "203e3fb030f801c7676dc0b4a0599f2d2e1e6cdd12d798f528fd6ee78fdbc865"},
+            {"ramp", ramp, "0b11658d3c8315a9abd3dba6615f61568bfada9eb223d330a1be2d232a0f13c5"},
             {"random 1", randomImage(rng),
-             "3a700af31bdd0289c0b85f2cc23950cd19de807304ed7b518da83db0baa240ef"},
+             "5459cc4b229683aa7478b63257831423eaf516132a0b2906fad1b7b6beeb4d9e"},
             {"random 2", randomImage(rng),
-             "0ff86759afa548764d2db73fc326b6f282ba4126decca31b20bbad01c9452062"},
+             "bcdf9e42bf0f13c41114376e40b8713baff6c1499001f3d0c26878fb8a327914"},
             {"random 3", randomImage(rng),
-             "f249e43b241c900ddaf032de7a640d830bf9f45db0b9c01aa52e0e8dcc4488be"},
+             "500746d3cb0d1d1b8d7a68baca76785950081f66a7811220f84d483e89bd72fd"},
         };
         for (const auto& [name, image, sha256] : rows)
             QTest::newRow(name) << image << QByteArray(sha256);
