@@ -40,26 +40,26 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
         eventListForm.raise();
         eventListForm.activateWindow();
     };
-    // Polling runs while the window is open; the keep-alive waits meanwhile.
+    // Polling runs while the window is open; the line's owner keeps the keep-alive quiet.
     mainForm.onStatus = [this] {
-        link.CodeTimer().stop();
+        link.beginPolling();
         statusForm.StatusTimer().start();
         statusForm.PollPause = 0;
         statusForm.exec();
         statusForm.StatusTimer().stop();
-        link.CodeTimer().start();
+        link.endPolling();
     };
     mainForm.onClock = [this] { clockForm.exec(); };
     // The radio window polls while it is open; the keep-alive and the status polls wait.
     mainForm.onRFlearn = [this] {
         link.clearFlags({Flag::RadioRefused});
-        link.CodeTimer().stop();
+        link.beginPolling();
         statusForm.StatusTimer().stop();
         rfForm.RFTimer().start();
         rfForm.PollPause = 0;
         rfForm.exec();
         rfForm.RFTimer().stop();
-        link.CodeTimer().start();
+        link.endPolling();
     };
     mainForm.onFirmware = [this] {
         firmwareForm.show();

@@ -128,7 +128,7 @@ class Session {
 public:
     explicit Session(const Options& options)
         : m_options(options), m_link(makeQtSerialDevice(), options.timings) {
-        m_link.CodeTimer().stop();
+        m_link.setKeepAliveWanted(false);
         const QString code = options.code;
         m_link.setInstallerCodeSource([code] { return code; });
         if (m_options.interruption)

@@ -239,7 +239,6 @@ void TForm1::showConnectedButtons(bool open) {
 void TForm1::portOpened(const QString& status) {
     showConnectedButtons(true);
     setStatus(status);
-    m_link.CodeTimer().start();
 }
 
 void TForm1::btConnectClick() {

@@ -33,6 +33,7 @@ void TComPort::open() {
     const QString device = resolvePortDevice(m_port);
     if (!m_device->open(m_port, &systemError)) throw EComPort(EComPort::kOpen, systemError);
     m_openedDevice = device;
+    emit opened();
 }
 
 void TComPort::close() {

@@ -36,6 +36,8 @@ signals:
     void rxChar(int count);
     // The device vanished while open; the port is closed.
     void portLost();
+    // The port was opened (by the user, or again after a loss).
+    void opened();
 
 private:
     std::unique_ptr<SerialDevice> m_device;

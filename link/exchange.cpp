@@ -3,11 +3,10 @@
 #include "link/modulelink.h"
 
 ModuleExchange::ModuleExchange(ModuleLink& link)
-    : m_link(link), m_acquired(!link.m_exchangeActive && !link.m_shuttingDown) {
+    : m_link(link), m_acquired(!link.lineHeld() && !link.m_shuttingDown) {
     if (!m_acquired) return;
     m_link.m_exchangeActive = true;
-    m_keepAliveWasActive = m_link.CodeTimer().isActive();
-    m_link.CodeTimer().stop();
+    m_link.updateKeepAlive();
     // A port lost before this exchange began is closed now; its waits run out as for any
     // closed port. One lost while it runs ends the wait at once.
     m_link.clearFlags({Flag::Stop, Flag::PortLost});
@@ -16,7 +15,7 @@ ModuleExchange::ModuleExchange(ModuleLink& link)
 ModuleExchange::~ModuleExchange() {
     if (!m_acquired) return;
     m_link.m_exchangeActive = false;
-    if (m_keepAliveWasActive && !m_link.m_shuttingDown) m_link.CodeTimer().start();
+    m_link.updateKeepAlive();
 }
 
 bool ModuleExchange::login() { return m_link.ModuleLogin(); }

@@ -8,9 +8,9 @@
 
 class ModuleLink;
 
-// The one way to talk pages with the module. For its lifetime it holds the program's single
-// exchange: the keep-alive is paused and pollers stay quiet (ModuleLink::canPoll), and both are
-// put back as they were when it ends. A second exchange started while one runs is refused
+// The one way to talk pages with the module. For its lifetime it holds the line (LineState
+// Exchange): the keep-alive and pollers stay quiet (ModuleLink::canPoll) until it ends. An
+// exchange started while the line is held (another exchange, a dial, a hang-up) is refused
 // before it sends anything (acquired() is false); its caller tells the user the module is busy.
 class ModuleExchange {
 public:
@@ -66,5 +66,4 @@ public:
 private:
     ModuleLink& m_link;
     bool m_acquired;
-    bool m_keepAliveWasActive = false;
 };

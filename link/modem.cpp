@@ -35,7 +35,12 @@ bool dial(ModuleLink& link, const QString& number,
         tell(QString::fromUtf8(kNoNumber));
         return false;
     }
-    link.CodeTimer().stop();
+    if (link.lineHeld()) {
+        // An exchange, or another dial, talks to the module: an "AT" now would answer into it.
+        link.setStatusText(QString::fromUtf8(texts::kBusy));
+        return false;
+    }
+    const ModuleLink::ModemHold hold(link, ModuleLink::ModemActivity::Dialling);
     if (!link.connected()) {
         tell(QString::fromUtf8(texts::kNoSerial));
     } else {
@@ -53,13 +58,12 @@ bool dial(ModuleLink& link, const QString& number,
     }
     const bool connected = link.flag(Flag::Connect);
     if (!connected) link.setStatusText(QString::fromUtf8(kNoConnection));
-    link.CodeTimer().start();
     return connected;
 }
 
 void hangUp(ModuleLink& link) {
     link.setAbort();
-    link.CodeTimer().stop();
+    const ModuleLink::ModemHold hold(link, ModuleLink::ModemActivity::HangingUp);
     link.clearFlags({Flag::PortLost});
     if (link.connected()) {
         link.setStatusText(QString::fromUtf8(kHangingUp));
@@ -76,7 +80,6 @@ void hangUp(ModuleLink& link) {
         const bool finalOk = askOk(link, kHangUp, kFinalHangUpTicks, false);
         link.setStatusText(QString::fromUtf8(ok || finalOk ? kHungUp : kHangUpFailed));
     }
-    link.CodeTimer().start();
 }
 
 }  // namespace modem

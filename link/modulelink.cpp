@@ -29,6 +29,8 @@ ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device, const Timings& timi
       m_delay(timings.tickMs) {
     connect(&m_port, &TComPort::rxChar, this, &ModuleLink::ComPort1RxChar);
     connect(&m_port, &TComPort::portLost, this, &ModuleLink::onPortLost);
+    // An open line that nobody holds has its keep-alive, whatever happened before.
+    connect(&m_port, &TComPort::opened, this, &ModuleLink::updateKeepAlive);
     m_codeTimer.setInterval(timings.keepAliveMs);
     connect(&m_codeTimer, &QTimer::timeout, this, &ModuleLink::CodeTimerTimer);
     m_codeTimer.start();
@@ -131,8 +133,71 @@ void ModuleLink::shutDown() {
     m_shuttingDown = true;
     setFlag(Flag::Stop);
     setFlag(Flag::Abort);
-    m_codeTimer.stop();
+    updateKeepAlive();
     forgetLostPort();
+}
+
+const char* lineStateName(LineState state) {
+    switch (state) {
+        case LineState::Closed:
+            return "closed";
+        case LineState::Lost:
+            return "lost";
+        case LineState::Idle:
+            return "idle";
+        case LineState::Polled:
+            return "polled";
+        case LineState::Exchange:
+            return "exchange";
+        case LineState::Dialling:
+            return "dialling";
+        case LineState::HangingUp:
+            return "hanging up";
+    }
+    return "?";
+}
+
+LineState ModuleLink::lineState() const {
+    if (!connected()) return m_lostPort.isEmpty() ? LineState::Closed : LineState::Lost;
+    if (m_modem == ModemActivity::HangingUp) return LineState::HangingUp;
+    if (m_modem == ModemActivity::Dialling) return LineState::Dialling;
+    if (m_exchangeActive) return LineState::Exchange;
+    if (m_pollers > 0) return LineState::Polled;
+    return LineState::Idle;
+}
+
+void ModuleLink::updateKeepAlive() {
+    // A closed port keeps the timer: its ticks send nothing, and opening needs no restart.
+    const bool run =
+        m_keepAliveWanted && !m_shuttingDown && !lineHeld() && m_pollers == 0;
+    if (run && !m_codeTimer.isActive()) m_codeTimer.start();
+    if (!run) m_codeTimer.stop();
+}
+
+void ModuleLink::beginPolling() {
+    ++m_pollers;
+    updateKeepAlive();
+}
+
+void ModuleLink::endPolling() {
+    if (m_pollers > 0) --m_pollers;
+    updateKeepAlive();
+}
+
+void ModuleLink::setKeepAliveWanted(bool wanted) {
+    m_keepAliveWanted = wanted;
+    updateKeepAlive();
+}
+
+ModuleLink::ModemHold::ModemHold(ModuleLink& link, ModemActivity activity)
+    : m_link(link), m_before(link.m_modem) {
+    m_link.m_modem = activity;
+    m_link.updateKeepAlive();
+}
+
+ModuleLink::ModemHold::~ModemHold() {
+    m_link.m_modem = m_before;
+    m_link.updateKeepAlive();
 }
 
 Flag ModuleLink::wait(TickCounter& counter, int ticks, std::initializer_list<Flag> watched) {
@@ -173,9 +238,9 @@ bool ModuleLink::ModuleLogin() {
 }
 
 void ModuleLink::CodeTimerTimer() {
-    // A window may start the keep-alive while another's exchange runs (the status window does
-    // when it closes); its "PWDOK" must not land inside that exchange.
-    if (m_exchangeActive) return;
+    // Never into a held line: its "PWDOK" would land inside an exchange, its "RPWD" in a
+    // dialling modem.
+    if (lineHeld() || m_pollers > 0) return;
     try {
         if (!connected()) return;
         SendAuthorised(proto::kAuthLogin);
@@ -229,7 +294,7 @@ void ModuleLink::HandleAnswerLine(const QByteArray& line) {
         if (!line.startsWith(rule.token)) continue;
         switch (rule.action) {
             case Action::Connect:
-                m_codeTimer.start();
+                updateKeepAlive();
                 setFlag(Flag::Connect);
                 emit statusText(QString::fromUtf8(texts::kRemoteOk));
                 break;

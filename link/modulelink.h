@@ -52,6 +52,18 @@ enum class Flag {
 
 // The link to the module: the port, the send operations, the receiver with its flags and
 // frame buffer, the counters every transaction waits on, and the keep-alive.
+// What the line is doing at this moment. The link is its one owner: every send of the program
+// goes through it, and what may be sent follows from this state.
+//   Closed     no port; nothing can be sent
+//   Lost       the port's device went away; the owner waits for it to come back
+//   Idle       the port is open and nobody holds it; the keep-alive runs
+//   Polled     a poller (status or radio window) holds it; its polls go out between exchanges
+//   Exchange   one exchange (ModuleExchange) holds it; pollers and the keep-alive are quiet
+//   Dialling   the modem dials; only hang-up may talk now
+//   HangingUp  the modem hangs up; nothing else may talk
+enum class LineState { Closed, Lost, Idle, Polled, Exchange, Dialling, HangingUp };
+const char* lineStateName(LineState state);
+
 class ModuleLink : public QObject {
     Q_OBJECT
 public:
@@ -125,9 +137,36 @@ public:
     QTimer& DelayTimer() { return m_delay.timer(); }
     QTimer& Timer1() { return m_ticks.timer(); }
 
-    // Pollers send only when this is true: the port is open and no page exchange holds the
-    // link (see ModuleExchange), so a poll never lands between a request and its answer.
-    bool canPoll() const { return connected() && !m_exchangeActive; }
+    LineState lineState() const;
+    // Whether an operation that talks to the module may start now: nothing holds the line, an
+    // exchange, a dial or a hang-up. Whoever is refused says the module is busy and sends
+    // nothing. A closed port is not a holder: operations report it themselves.
+    bool lineHeld() const { return m_exchangeActive || m_modem != ModemActivity::None; }
+    // Pollers send only when this is true: the port is open and nothing holds the line, so a
+    // poll never lands between a request and its answer, nor in a dialling modem.
+    bool canPoll() const { return connected() && !lineHeld(); }
+
+    // The modem's dial and hang-up hold the line for as long as they run (modem::dial,
+    // modem::hangUp). A hang-up may run inside a dial's wait; the dial's hold comes back after.
+    enum class ModemActivity { None, Dialling, HangingUp };
+    class ModemHold {
+    public:
+        ModemHold(ModuleLink& link, ModemActivity activity);
+        ~ModemHold();
+        ModemHold(const ModemHold&) = delete;
+        ModemHold& operator=(const ModemHold&) = delete;
+
+    private:
+        ModuleLink& m_link;
+        ModemActivity m_before;
+    };
+
+    // A poller's window is open (status, radio): its timer polls, and the keep-alive waits
+    // until it closes. Counted, so the owner knows when the last one has gone.
+    void beginPolling();
+    void endPolling();
+    // Whether the keep-alive is wanted at all: the windows want it, the command line does not.
+    void setKeepAliveWanted(bool wanted);
 
     // A keep-alive "RPWD" went out and neither "PWDOK" nor "PWDERR" has come since: a
     // transaction that judges by those answers waits for it first, or would take it for its own.
@@ -180,7 +219,14 @@ private:
     QTimer m_codeTimer;
     std::function<QString()> m_codeSource;
     QString m_loginVerdict;
+    // The keep-alive runs exactly when it is wanted and nobody holds or polls the line; only
+    // this decides, at every change of what holds the line.
+    void updateKeepAlive();
+
     bool m_exchangeActive = false;
+    ModemActivity m_modem = ModemActivity::None;
+    int m_pollers = 0;
+    bool m_keepAliveWanted = true;
     bool m_shuttingDown = false;
     bool m_keepAliveAwaited = false;
     int m_dataVer = 0;

@@ -65,7 +65,7 @@ private slots:
     void holdsTheLinkAndPutsTheKeepAliveBack() {
         QFETCH(bool, keepAliveRunning);
         Rig rig;
-        if (!keepAliveRunning) rig.link->CodeTimer().stop();
+        if (!keepAliveRunning) rig.link->setKeepAliveWanted(false);
         QVERIFY(rig.link->canPoll());
         {
             ModuleExchange first(*rig.link);
