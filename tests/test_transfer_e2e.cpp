@@ -189,8 +189,10 @@ private slots:
         QTest::addColumn<QList<int>>("changedOffsets");
         QTest::addColumn<QString>("panels");
         QTest::newRow("equal") << QList<int>{} << "GGGGGGGG";
-        QTest::newRow("only codes and first name differ")
-            << QList<int>{0, 9, 10, 12, 25, 177, 180, 182} << "GGGGGGGG";
+        QTest::newRow("only codes differ")
+            << QList<int>{10, 12, 25, 177, 180, 182} << "GGGGGGGG";
+        QTest::newRow("first user's name, offset 0") << QList<int>{0} << "RYYYYYYY";
+        QTest::newRow("first user's name, offset 9") << QList<int>{9, 10} << "RYYYYYYY";
         QTest::newRow("offset 183 differs") << QList<int>{183} << "RYYYYYYY";
         QTest::newRow("block 4 differs") << QList<int>{4 * 256 + 200} << "GGGGRYYY";
         QTest::newRow("last byte differs") << QList<int>{2047} << "GGGGGGGR";
