@@ -80,11 +80,10 @@ bool ConfigTransfer::dataVersionMatches(ModuleExchange& exchange) {
 
 ConfigTransfer::Outcome ConfigTransfer::readBlocks(ModuleExchange& exchange) {
     int failedAt = -1;
+    // Block numbers fit in the low byte of the page number, and only it is the module's word.
     const PageResult result = exchange.readPages(
-        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
         [this](int b, const frame::Frame& f) {
-            // Only the low byte of the page number is checked: block numbers fit in it.
-            if (f[frame::kPageLowOffset] != b) return false;
             emit panelColour(b, PanelColour::Green);
             m_staging[size_t(b)] = f;
             return true;
@@ -130,9 +129,8 @@ ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) 
     int failedAt = -1;
     QByteArray module = m_image.bytes();
     const PageResult result = exchange.readPages(
-        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
         [&](int b, const frame::Frame& f) {
-            if (f[frame::kPageLowOffset] != b) return false;
             if (image::firstDifference(b, frame::data(f), m_image.block(b)) >= 0) {
                 different = true;
                 module.replace(b * image::kBlockSize, image::kBlockSize, frame::data(f));

@@ -36,8 +36,9 @@ QString runVersionQuery(ModuleExchange& exchange) {
     frame::Frame page{};
     if (!exchange.login()) {
         result = exchange.verdict();
-    } else if (exchange.readPage(quint16(proto::kVersionPage), page) ==
-               ModuleExchange::PageResult::Ok) {
+    } else if (exchange.readPage(quint16(proto::kVersionPage),
+                                 ModuleExchange::PageCheck::WholeNumber,
+                                 page) == ModuleExchange::PageResult::Ok) {
         const VersionPage v = parseVersionPage(page);
         link.setDataVer(v.dataVersion);
         result = QStringLiteral("Programverzió: ") + fromModuleText(v.firmwareText) +

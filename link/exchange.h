@@ -33,13 +33,19 @@ public:
         BadFrame,       // the frame failed its check
         Stopped,        // the user pressed Stop
     };
-    // Asks for one page and waits for its frame. `out` is written only on Ok. Which page
-    // number the frame must carry differs between readers, so checking it is theirs.
-    PageResult readPage(quint16 page, frame::Frame& out, int ticks = proto::kPageReadTicks);
+    // How much of a frame's page number must be the page asked for; a frame numbered otherwise
+    // answers some other request and is BadFrame. The module need not clear the high byte of
+    // its parameter, event and name pages (nor the further bytes before it), so those pages are
+    // known by the low byte alone. The version and clock pages are taken only with their whole
+    // number: a sound frame of another page must never pass for them.
+    enum class PageCheck { WholeNumber, LowByte };
+    // Asks for one page and waits for its frame. `out` is written only on Ok.
+    PageResult readPage(quint16 page, PageCheck check, frame::Frame& out,
+                        int ticks = proto::kPageReadTicks);
     // Reads `count` pages from `first` in order, handing each to `onPage` (page index from 0),
-    // which checks it and returns false to refuse it. Ends at the first page that fails or is
-    // refused: *failedAt is its index, -1 when all went through.
-    PageResult readPages(quint16 first, int count,
+    // which may look further and returns false to refuse it. Ends at the first page that fails
+    // or is refused: *failedAt is its index, -1 when all went through.
+    PageResult readPages(quint16 first, int count, PageCheck check,
                          const std::function<bool(int index, const frame::Frame&)>& onPage,
                          int* failedAt);
 
