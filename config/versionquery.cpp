@@ -45,7 +45,9 @@ QString runVersionQuery(ModuleExchange& exchange) {
                  QStringLiteral("       (DataVer=%1)").arg(v.dataVersion);
         ok = true;
     }
-    link.setStatusText(ok ? QString() : QString::fromUtf8(kQueryFailed));
+    // Stopped inside a transfer: nothing failed, and the query is over.
+    link.setStatusText(ok || exchange.stopRequested() ? QString()
+                                                      : QString::fromUtf8(kQueryFailed));
     return result;
 }
 

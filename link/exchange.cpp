@@ -19,7 +19,13 @@ ModuleExchange::~ModuleExchange() {
     if (m_keepAliveWasActive) m_link.CodeTimer().start();
 }
 
-bool ModuleExchange::login() { return m_link.ModuleLogin(); }
+bool ModuleExchange::login() {
+    if (stopRequested()) {
+        m_link.m_loginVerdict.clear();
+        return false;
+    }
+    return m_link.ModuleLogin();
+}
 
 QString ModuleExchange::verdict() const { return m_link.loginVerdict(); }
 
@@ -27,6 +33,7 @@ bool ModuleExchange::stopRequested() const { return m_link.flag(Flag::Stop); }
 
 ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, PageCheck check,
                                                     frame::Frame& out, int ticks) {
+    if (stopRequested()) return PageResult::Stopped;
     switch (m_link.requestPage(page, ticks)) {
         case Flag::FrameReceived: {
             const frame::Frame& got = m_link.frameBuffer();
@@ -69,6 +76,7 @@ ModuleExchange::PageResult ModuleExchange::readPages(
 
 ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
                                                        OnWriteError onError, int ticks) {
+    if (stopRequested()) return WriteResult::Stopped;
     m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
     m_link.SendCommand(proto::kWriteFrame);
     m_link.SendRaw(frame::toHex(f));
@@ -93,9 +101,11 @@ ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
 }
 
 bool ModuleExchange::activate(int ticks) {
+    if (stopRequested()) return false;
     m_link.clearFlags({Flag::CrcOk});
     m_link.SendCommand(proto::kActivate);
-    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk, Flag::PortLost}) == Flag::CrcOk;
+    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk, Flag::PortLost, Flag::Stop}) ==
+           Flag::CrcOk;
 }
 
 bool ModuleExchange::waitUntil(const std::function<bool()>& done, int ticks) {

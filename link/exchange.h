@@ -22,7 +22,10 @@ public:
     bool acquired() const { return m_acquired; }
     ModuleLink& link() { return m_link; }
 
-    // "RPWD" with the code string; the verdict text stays in verdict().
+    // Every step below sends nothing once Stop was pressed, and Stop ends its wait: whoever
+    // pressed it is told by stopRequested(), not by a verdict.
+
+    // "RPWD" with the code string; the verdict text stays in verdict() (empty after Stop).
     bool login();
     QString verdict() const;
 
@@ -60,7 +63,7 @@ public:
     enum class OnWriteError { EndsWait, WaitsOn };
     WriteResult writeFrame(const frame::Frame& f, OnWriteError onError,
                            int ticks = proto::kPageWriteTicks);
-    // "WRACT", then waits for "CRCOK".
+    // "WRACT", then waits for "CRCOK". False without it, Stop included.
     bool activate(int ticks = proto::kActivateTicks);
 
     // Waits until `done` is true, the user presses Stop or the ticks run out. True when done.

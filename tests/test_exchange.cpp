@@ -220,24 +220,51 @@ private slots:
         QCOMPARE(rig.d->written, QByteArray("WRACT\rWRACT\r"));
     }
 
+    // Stop pressed while any step waits ends that wait at once, and after it no step sends
+    // anything more: the user asked for the line to be left alone.
+    void stopEndsEveryWait_data() {
+        QTest::addColumn<QString>("step");
+        for (const char* s : {"login", "read page", "write frame", "activate"})
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
     void stopEndsEveryWait() {
+        QFETCH(QString, step);
         Rig rig;
         ModuleExchange exchange(*rig.link);
         rig.answer = [&](const QByteArray&) {
             rig.link->requestStop();
             return QByteArray();
         };
-        frame::Frame out{};
         // Long waits: only Stop can end them early.
-        QCOMPARE(exchange.readPage(1, ModuleExchange::PageCheck::LowByte, out, 100000),
-                 PageResult::Stopped);
-        QCOMPARE(exchange.writeFrame(out, OnWriteError::EndsWait, 100000), WriteResult::Stopped);
+        const int longWait = 100000;
+        frame::Frame out{};
+        const auto steps = [&](const QString& s) {
+            if (s == "login") return exchange.login() ? 1 : 0;
+            if (s == "read page")
+                return int(exchange.readPage(1, ModuleExchange::PageCheck::LowByte, out, longWait));
+            if (s == "write frame")
+                return int(exchange.writeFrame(out, OnWriteError::EndsWait, longWait));
+            return exchange.activate(longWait) ? 1 : 0;
+        };
+        const int stopped = step == "read page"     ? int(PageResult::Stopped)
+                            : step == "write frame" ? int(WriteResult::Stopped)
+                                                    : 0;
+        QCOMPARE(steps(step), stopped);
+        // The login has its own count of ticks; it must not have run out either.
+        QVERIFY(rig.link->tickCounter().value() > (step == "login" ? 0 : longWait / 2));
         QVERIFY(exchange.stopRequested());
+        if (step == "login") QCOMPARE(exchange.verdict(), QString());
+        const QByteArray sent = rig.d->written;
+        QVERIFY(!sent.isEmpty());
+        for (const char* s : {"login", "read page", "write frame", "activate"}) steps(s);
         int failedAt = -1;
-        QCOMPARE(exchange.readPages(0, 3, ModuleExchange::PageCheck::LowByte,
-                                    [](int, const frame::Frame&) { return true; }, &failedAt),
+        QCOMPARE(exchange.readPages(
+                     0, 3, ModuleExchange::PageCheck::LowByte,
+                     [](int, const frame::Frame&) { return true; }, &failedAt),
                  PageResult::Stopped);
         QCOMPARE(failedAt, 0);
+        QCOMPARE(exchange.verdict(), QString());
+        QCOMPARE(rig.d->written, sent);
     }
 
     // The adapter pulled while the module's answer is awaited: the wait ends at once, the
