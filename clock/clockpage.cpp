@@ -27,11 +27,11 @@ frame::Frame setFrame(const QDateTime& local) {
 ReadResult read(ModuleExchange& exchange) {
     if (!exchange.login()) return {ReadResult::LoginFailed, exchange.verdict()};
     frame::Frame page{};
-    if (exchange.readPage(kPage, page) != ModuleExchange::PageResult::Ok)
-        return {ReadResult::Failed, {}};
     // A frame of another page (the version page comes numbered FFFF) holds no clock; showing
     // its bytes as a date would be a plausible lie.
-    if (frame::pageNumber(page) != kPage) return {ReadResult::Failed, {}};
+    if (exchange.readPage(kPage, ModuleExchange::PageCheck::WholeNumber, page) !=
+        ModuleExchange::PageResult::Ok)
+        return {ReadResult::Failed, {}};
     return {ReadResult::Done, clockText(page)};
 }
 

@@ -16,9 +16,9 @@ constexpr int kLastRuleOffset = kInstallerCodeLast + 2;
 bool isExceptedOffset(int block, int offset) {
     if (block != 0) return false;
     if (offset >= kInstallerCodeFirst && offset <= kInstallerCodeLast) return true;
-    // C++ truncates the remainder towards zero, so offsets 0-9 give a negative remainder and
-    // fall under the rule too: those are the first user's name, which the module also hides.
-    return offset <= kLastRuleOffset &&
+    // Only the codes: offsets 0-9, the first user's name, come back as written and are
+    // compared (below the first code a remainder would be negative and slip under the rule).
+    return offset >= kCodeOffsetInRecord && offset <= kLastRuleOffset &&
            (offset - kCodeOffsetInRecord) % kCodeRecordStride < kCodeBytes;
 }
 

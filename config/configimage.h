@@ -8,8 +8,8 @@
 namespace image {
 
 // Offsets of block 0 that a compare never looks at: the module does not give its user and
-// installer codes back as they were written (offsets 0-12, then 3 of every 15 up to 177,
-// and 180-182).
+// installer codes back as they were written (10-12, then 3 of every 15 up to 177, and
+// 180-182).
 bool isExceptedOffset(int block, int offset);
 
 // First offset where the module's block differs from the image's, skipping excepted offsets;

@@ -1,5 +1,7 @@
 #include "config/transfer.h"
 
+#include <utility>
+
 #include "config/history.h"
 #include "config/versionquery.h"
 #include "link/exchange.h"
@@ -12,7 +14,11 @@ using PageResult = ModuleExchange::PageResult;
 ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent)
     : QObject(parent), m_link(link) {}
 
-void ConfigTransfer::requestStop() { m_link.requestStop(); }
+void ConfigTransfer::requestStop() {
+    // The stop request is the link's: outside a transfer of ours it would end another window's
+    // exchange.
+    if (m_running) m_link.requestStop();
+}
 
 void ConfigTransfer::paintAll(PanelColour colour) { paintFrom(0, colour); }
 
@@ -27,6 +33,12 @@ ConfigTransfer::Outcome ConfigTransfer::compare() { return run(Kind::Compare); }
 ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
     m_comparedModule.clear();
     m_differingBlock = -1;
+    struct Running {
+        bool& flag;
+        bool was;
+        explicit Running(bool& f) : flag(f), was(std::exchange(f, true)) {}
+        ~Running() { flag = was; }
+    } running(m_running);
     // A serial error leaves as an exception and is no outcome of ours to report.
     const Outcome outcome = perform(kind);
     recordHistory(kind, outcome);
@@ -52,12 +64,20 @@ ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
         ~Reenable() { emit t->buttonsEnabled(true); }
     } reenable{this};
 
+    // Stop may come in any wait: whatever the step then says is no failure of the module's.
     if (!exchange.login()) {
+        if (exchange.stopRequested()) return Outcome::Stopped;
         paintAll(PanelColour::Red);
         emit message(exchange.verdict());
         return Outcome::LoginFailed;
     }
-    if (!dataVersionMatches(exchange)) return Outcome::WrongDataVersion;
+    m_link.setDataVer(-1);
+    runVersionQuery(exchange);
+    if (exchange.stopRequested()) return Outcome::Stopped;
+    if (m_link.dataVer() != TelvoraDataVer) {
+        emit message(dataVersionMismatchText(m_link.dataVer()));
+        return Outcome::WrongDataVersion;
+    }
 
     switch (kind) {
         case Kind::Read:
@@ -70,21 +90,12 @@ ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
     return Outcome::Failed;
 }
 
-bool ConfigTransfer::dataVersionMatches(ModuleExchange& exchange) {
-    m_link.setDataVer(-1);
-    runVersionQuery(exchange);
-    if (m_link.dataVer() == TelvoraDataVer) return true;
-    emit message(dataVersionMismatchText(m_link.dataVer()));
-    return false;
-}
-
 ConfigTransfer::Outcome ConfigTransfer::readBlocks(ModuleExchange& exchange) {
     int failedAt = -1;
+    // Block numbers fit in the low byte of the page number, and only it is the module's word.
     const PageResult result = exchange.readPages(
-        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
         [this](int b, const frame::Frame& f) {
-            // Only the low byte of the page number is checked: block numbers fit in it.
-            if (f[frame::kPageLowOffset] != b) return false;
             emit panelColour(b, PanelColour::Green);
             m_staging[size_t(b)] = f;
             return true;
@@ -119,6 +130,9 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
         }
     }
     if (!exchange.activate()) {
+        // Stopped while the activation was awaited: the blocks were taken, whether they are in
+        // use is not known, and the panels say no more than that.
+        if (exchange.stopRequested()) return Outcome::Stopped;
         paintAll(PanelColour::Red);
         return Outcome::Failed;
     }
@@ -130,9 +144,8 @@ ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) 
     int failedAt = -1;
     QByteArray module = m_image.bytes();
     const PageResult result = exchange.readPages(
-        quint16(proto::kConfigFirstPage), image::kBlockCount,
+        quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
         [&](int b, const frame::Frame& f) {
-            if (f[frame::kPageLowOffset] != b) return false;
             if (image::firstDifference(b, frame::data(f), m_image.block(b)) >= 0) {
                 different = true;
                 module.replace(b * image::kBlockSize, image::kBlockSize, frame::data(f));

@@ -33,7 +33,8 @@ public:
     Outcome read();
     Outcome write();
     Outcome compare();
-    // Ends a running transfer before its next block; the block being waited for does not count.
+    // Ends a running transfer at once, in whatever wait it is, and before it sends anything more;
+    // the block being waited for does not count. Does nothing while no transfer runs.
     void requestStop();
 
     // Where every image read, written or compared is kept (history::record); empty: nowhere.
@@ -61,7 +62,6 @@ private:
     Outcome readBlocks(ModuleExchange& exchange);
     Outcome writeBlocks(ModuleExchange& exchange);
     Outcome compareBlocks(ModuleExchange& exchange);
-    bool dataVersionMatches(ModuleExchange& exchange);
     void paintAll(PanelColour colour);
     void paintFrom(int first, PanelColour colour);
     void recordHistory(Kind kind, Outcome outcome);
@@ -72,4 +72,5 @@ private:
     QString m_historyFolder;
     QByteArray m_comparedModule;
     int m_differingBlock = -1;
+    bool m_running = false;
 };

@@ -36,15 +36,18 @@ QString runVersionQuery(ModuleExchange& exchange) {
     frame::Frame page{};
     if (!exchange.login()) {
         result = exchange.verdict();
-    } else if (exchange.readPage(quint16(proto::kVersionPage), page) ==
-               ModuleExchange::PageResult::Ok) {
+    } else if (exchange.readPage(quint16(proto::kVersionPage),
+                                 ModuleExchange::PageCheck::WholeNumber,
+                                 page) == ModuleExchange::PageResult::Ok) {
         const VersionPage v = parseVersionPage(page);
         link.setDataVer(v.dataVersion);
         result = QStringLiteral("Programverzió: ") + fromModuleText(v.firmwareText) +
                  QStringLiteral("       (DataVer=%1)").arg(v.dataVersion);
         ok = true;
     }
-    link.setStatusText(ok ? QString() : QString::fromUtf8(kQueryFailed));
+    // Stopped inside a transfer: nothing failed, and the query is over.
+    link.setStatusText(ok || exchange.stopRequested() ? QString()
+                                                      : QString::fromUtf8(kQueryFailed));
     return result;
 }
 

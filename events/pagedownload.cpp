@@ -27,9 +27,8 @@ DownloadOutcome downloadPages(ModuleExchange& exchange, const PageDownloadPlan& 
     QByteArray staged;
     int failedAt = -1;
     exchange.readPages(
-        quint16(plan.firstPage), plan.pageCount,
+        quint16(plan.firstPage), plan.pageCount, ModuleExchange::PageCheck::LowByte,
         [&](int p, const frame::Frame& f) {
-            if (f[frame::kPageLowOffset] != quint8(plan.firstPage + p)) return false;
             status(QString::fromUtf8(plan.pageDone) + QString::number(p) + QStringLiteral("..."));
             staged += frame::data(f);
             return true;

@@ -9,7 +9,9 @@ namespace firmware {
 UploadOutcome upload(ModuleExchange& exchange, const gkf::Image& image, const UploadHooks& hooks,
                      int* failedPage) {
     if (failedPage) *failedPage = -1;
-    if (!exchange.login()) return UploadOutcome::LoginFailed;
+    // Stop ends the login's wait too; it has no verdict to show.
+    if (!exchange.login())
+        return exchange.stopRequested() ? UploadOutcome::Stopped : UploadOutcome::LoginFailed;
     if (hooks.loggedIn) hooks.loggedIn();
     for (int f = 0; f < image.pageCount(); ++f) {
         if (exchange.stopRequested()) return UploadOutcome::Stopped;

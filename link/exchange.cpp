@@ -18,19 +18,31 @@ ModuleExchange::~ModuleExchange() {
     m_link.updateKeepAlive();
 }
 
-bool ModuleExchange::login() { return m_link.ModuleLogin(); }
+bool ModuleExchange::login() {
+    if (stopRequested()) {
+        m_link.m_loginVerdict.clear();
+        return false;
+    }
+    return m_link.ModuleLogin();
+}
 
 QString ModuleExchange::verdict() const { return m_link.loginVerdict(); }
 
 bool ModuleExchange::stopRequested() const { return m_link.flag(Flag::Stop); }
 
-ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, frame::Frame& out, int ticks) {
+ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, PageCheck check,
+                                                    frame::Frame& out, int ticks) {
+    if (stopRequested()) return PageResult::Stopped;
     switch (m_link.requestPage(page, ticks)) {
-        case Flag::FrameReceived:
-            // A sound frame of another page answers some other request, not this one.
-            if (frame::pageNumber(m_link.frameBuffer()) != page) return PageResult::BadFrame;
-            out = m_link.frameBuffer();
+        case Flag::FrameReceived: {
+            const frame::Frame& got = m_link.frameBuffer();
+            const bool ours = check == PageCheck::WholeNumber
+                                  ? frame::pageNumber(got) == page
+                                  : got[frame::kPageLowOffset] == quint8(page & 0xFF);
+            if (!ours) return PageResult::BadFrame;
+            out = got;
             return PageResult::Ok;
+        }
         case Flag::FrameError:
             return PageResult::BadFrame;
         case Flag::PasswordError:
@@ -43,8 +55,8 @@ ModuleExchange::PageResult ModuleExchange::readPage(quint16 page, frame::Frame& 
 }
 
 ModuleExchange::PageResult ModuleExchange::readPages(
-    quint16 first, int count, const std::function<bool(int, const frame::Frame&)>& onPage,
-    int* failedAt) {
+    quint16 first, int count, PageCheck check,
+    const std::function<bool(int, const frame::Frame&)>& onPage, int* failedAt) {
     *failedAt = -1;
     for (int i = 0; i < count; ++i) {
         if (stopRequested()) {
@@ -52,7 +64,7 @@ ModuleExchange::PageResult ModuleExchange::readPages(
             return PageResult::Stopped;
         }
         frame::Frame f{};
-        const PageResult result = readPage(quint16(first + i), f);
+        const PageResult result = readPage(quint16(first + i), check, f);
         if (result != PageResult::Ok || !onPage(i, f)) {
             *failedAt = i;
             return result;
@@ -63,6 +75,7 @@ ModuleExchange::PageResult ModuleExchange::readPages(
 
 ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
                                                        OnWriteError onError, int ticks) {
+    if (stopRequested()) return WriteResult::Stopped;
     m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
     m_link.SendCommand(proto::kWriteFrame);
     m_link.SendRaw(frame::toHex(f));
@@ -87,9 +100,11 @@ ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
 }
 
 bool ModuleExchange::activate(int ticks) {
+    if (stopRequested()) return false;
     m_link.clearFlags({Flag::CrcOk});
     m_link.SendCommand(proto::kActivate);
-    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk, Flag::PortLost}) == Flag::CrcOk;
+    return m_link.wait(m_link.tickCounter(), ticks, {Flag::CrcOk, Flag::PortLost, Flag::Stop}) ==
+           Flag::CrcOk;
 }
 
 bool ModuleExchange::waitUntil(const std::function<bool()>& done, int ticks) {

@@ -22,7 +22,10 @@ public:
     bool acquired() const { return m_acquired; }
     ModuleLink& link() { return m_link; }
 
-    // "RPWD" with the code string; the verdict text stays in verdict().
+    // Every step below sends nothing once Stop was pressed, and Stop ends its wait: whoever
+    // pressed it is told by stopRequested(), not by a verdict.
+
+    // "RPWD" with the code string; the verdict text stays in verdict() (empty after Stop).
     bool login();
     QString verdict() const;
 
@@ -33,13 +36,19 @@ public:
         BadFrame,       // the frame failed its check
         Stopped,        // the user pressed Stop
     };
-    // Asks for one page and waits for its frame. `out` is written only on Ok. Which page
-    // number the frame must carry differs between readers, so checking it is theirs.
-    PageResult readPage(quint16 page, frame::Frame& out, int ticks = proto::kPageReadTicks);
+    // How much of a frame's page number must be the page asked for; a frame numbered otherwise
+    // answers some other request and is BadFrame. The module need not clear the high byte of
+    // its parameter, event and name pages (nor the further bytes before it), so those pages are
+    // known by the low byte alone. The version and clock pages are taken only with their whole
+    // number: a sound frame of another page must never pass for them.
+    enum class PageCheck { WholeNumber, LowByte };
+    // Asks for one page and waits for its frame. `out` is written only on Ok.
+    PageResult readPage(quint16 page, PageCheck check, frame::Frame& out,
+                        int ticks = proto::kPageReadTicks);
     // Reads `count` pages from `first` in order, handing each to `onPage` (page index from 0),
-    // which checks it and returns false to refuse it. Ends at the first page that fails or is
-    // refused: *failedAt is its index, -1 when all went through.
-    PageResult readPages(quint16 first, int count,
+    // which may look further and returns false to refuse it. Ends at the first page that fails
+    // or is refused: *failedAt is its index, -1 when all went through.
+    PageResult readPages(quint16 first, int count, PageCheck check,
                          const std::function<bool(int index, const frame::Frame&)>& onPage,
                          int* failedAt);
 
@@ -54,7 +63,7 @@ public:
     enum class OnWriteError { EndsWait, WaitsOn };
     WriteResult writeFrame(const frame::Frame& f, OnWriteError onError,
                            int ticks = proto::kPageWriteTicks);
-    // "WRACT", then waits for "CRCOK".
+    // "WRACT", then waits for "CRCOK". False without it, Stop included.
     bool activate(int ticks = proto::kActivateTicks);
 
     // Waits until `done` is true, the user presses Stop or the ticks run out. True when done.

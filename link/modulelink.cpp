@@ -221,7 +221,7 @@ bool ModuleLink::ModuleLogin() {
     clearFlags({Flag::PasswordOk, Flag::PasswordError});
     SendAuthorised(proto::kAuthLogin);
     switch (wait(m_ticks, proto::kLoginTicks,
-                 {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost})) {
+                 {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost, Flag::Stop})) {
         case Flag::PasswordOk:
             m_loginVerdict = QString::fromUtf8(texts::kLoginOk);
             return true;
@@ -230,6 +230,10 @@ bool ModuleLink::ModuleLogin() {
             return false;
         case Flag::PortLost:
             m_loginVerdict = QString::fromUtf8(texts::kNoSerial);
+            return false;
+        case Flag::Stop:
+            // The user ended it: there is nothing to tell about the module.
+            m_loginVerdict.clear();
             return false;
         default:
             m_loginVerdict = QString::fromUtf8(texts::kNoAnswer);

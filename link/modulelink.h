@@ -106,7 +106,8 @@ public:
     // Bytes as they are (the dial string, "+++").
     void SendRaw(const QByteArray& bytes);
 
-    // Login: "RPWD" + code, 30 ticks for PWDOK / PWDERR. Leaves its verdict in loginVerdict().
+    // Login: "RPWD" + code, 30 ticks for PWDOK / PWDERR; Stop ends the wait, with no verdict.
+    // Leaves its verdict in loginVerdict().
     bool ModuleLogin();
     QString loginVerdict() const { return m_loginVerdict; }
 

@@ -73,6 +73,10 @@ bool isEventPage(int page) {
 constexpr int kNewestSlotPage =
     proto::kEventFirstPage + eventring::kNewestSlotOffset / frame::kDataSize;
 constexpr quint8 kNewestTooHigh = 0xFF;  // what an erased or corrupted byte reads
+// What a stray-high frame carries in the page number's high byte (the page's own, with these
+// bits turned: never the page's) and in each further byte.
+constexpr quint8 kStrayHighMask = 0xA5;
+constexpr quint8 kStrayFurther = 0xC3;
 
 bool hasPage(int page) {
     return (page >= proto::kConfigFirstPage && page < proto::kConfigPageCount) ||
@@ -103,10 +107,10 @@ constexpr AuthorisedKind kAuthorisedKinds[] = {
 QByteArray commandWord(int code) { return authorisedCommand(code, QString()).left(4); }
 
 // The words of the command line, in the order of the enumerations.
-constexpr const char* kModeNames[] = {"no-answer",   "pwderr",       "damage",        "wrong-page",
-                                      "late",        "garbage",      "garbage-burst", "wrong-kind",
-                                      "port-lost",   "wrong-length", "wrong-comma",   "bad-digits",
-                                      "newest-high", "rfterr",      "no-carrier",    "busy"};
+constexpr const char* kModeNames[] = {
+    "no-answer",     "pwderr",     "damage",    "wrong-page",   "late",        "garbage",
+    "garbage-burst", "wrong-kind", "port-lost", "wrong-length", "wrong-comma", "bad-digits",
+    "newest-high",   "stray-high", "rfterr",    "no-carrier",   "busy"};
 static_assert(std::size(kModeNames) == size_t(Mode::Busy) + 1, "a word for every mode");
 constexpr const char* kCommandNames[] = {
     "login",      "read",      "write-start", "write", "activate",     "poll-status", "poll-events",
@@ -499,6 +503,7 @@ bool KorvantaSim::applies(FaultMode mode, CommandKind kind) {
         case FaultMode::DamagedFrame:
         case FaultMode::WrongPage:
         case FaultMode::NewestHigh:
+        case FaultMode::StrayHigh:
             return kind == CommandKind::PageRead || any;
         case FaultMode::WrongLength:
             return isPoll(kind) || any;
@@ -658,7 +663,9 @@ KorvantaSim::ArmedFault* KorvantaSim::faultFor(CommandKind kind, int page, bool 
         if (!applies(f.mode, kind)) continue;
         if (f.page != kAnyPage && (!isPageCommand(kind) || page != f.page)) continue;
         // A frame, good or damaged, is only sent of a page the module has.
-        if ((f.mode == FaultMode::DamagedFrame || f.mode == FaultMode::WrongPage) && !hasPage(page))
+        if ((f.mode == FaultMode::DamagedFrame || f.mode == FaultMode::WrongPage ||
+             f.mode == FaultMode::StrayHigh) &&
+            !hasPage(page))
             continue;
         if (f.mode == FaultMode::NewestHigh && page != kNewestSlotPage) continue;
         if (f.count != kAlways && a.fired >= f.count) continue;
@@ -817,6 +824,16 @@ void KorvantaSim::takeByFault(ArmedFault& armed, CommandKind kind, int page) {
         case FaultMode::RadioRefused:
             answer(proto::kRadioRefused);
             return;
+        case FaultMode::StrayHigh: {
+            // Bytes the page frame carries but the page does not own, all set; the checksum
+            // covers them as it does any byte.
+            const quint8 high = quint8((page >> 8) ^ kStrayHighMask);
+            const std::uint16_t number = std::uint16_t((high << 8) | (page & 0xFF));
+            const QByteArray further(frame::kFurtherSize, char(kStrayFurther));
+            answer(proto::kReadFrame +
+                   frame::toHex(frame::build(pageData(page), number, order, further)));
+            return;
+        }
         case FaultMode::NewestHigh: {
             QByteArray data = pageData(page);
             data[eventring::kNewestSlotOffset % frame::kDataSize] = char(kNewestTooHigh);

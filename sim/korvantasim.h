@@ -70,6 +70,9 @@ public:
         WrongComma,     // (status polls) a status frame with a field separator that is no comma
         BadDigits,      // (event polls) the event line's digits in lower case
         NewestHigh,     // (reads of the event page with the newest-slot byte) that byte 255
+        StrayHigh,      // (reads) a valid frame of the page whose bytes 256-263 and the high byte
+                        // of its number (264) are not the page's: the low byte is; a module
+                        // need not clear them
         RadioRefused,   // (teach, delete-radio) "RFTERR", as over a modem link
         NoCarrier,      // (dial) "NO CARRIER" after the connect delay: nobody answered
         Busy,           // (dial) "BUSY" after the connect delay

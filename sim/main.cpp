@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
             "Fault on the first COUNT commands (default every one) of a kind, for reads and "
             "written frames only of PAGE (* any); repeatable. MODE: no-answer, pwderr, damage, "
             "wrong-page, late=MS, garbage[=SEED], garbage-burst[=SEED], wrong-kind, port-lost, "
-            "wrong-length, wrong-comma, bad-digits, newest-high, rfterr, no-carrier, busy. "
+            "wrong-length, wrong-comma, bad-digits, newest-high, stray-high, rfterr, no-carrier, "
+            "busy. "
             "COMMAND: login, read, write-start, write, activate, poll-status, poll-events, "
             "alarm-stop, partition, poll-radio, teach, delete-radio, modem (an AT command of "
             "the modem's own), dial, hang-up, other, any."),

@@ -365,8 +365,10 @@ void TFormStatus::btLoadZoneNamesClick() {
         m_dialogs.message(e.message());
         return;
     }
-    // The download's last text stays: it is the only word of a failed page.
-    m_eventList.LoadNames(StatusBar1, exchange);
+    // A failure's text stays: it is the only word of a failed page. A download that went well
+    // leaves the bar empty, as the window's other operations do.
+    if (m_eventList.LoadNames(StatusBar1, exchange) == DownloadOutcome::Done)
+        StatusBar1->clearMessage();
 }
 
 void TFormStatus::btSotpAllAlarmClick() {

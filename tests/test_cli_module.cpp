@@ -250,6 +250,10 @@ private slots:
         QTest::newRow("same") << factory << 0 << QStringList{};
         QTest::newRow("zone name")
             << withZoneName(factory, 1, "Nappali   ") << 1 << QStringList{"block 1 differs"};
+        // The first user's name lies among the codes a compare skips, but is no code.
+        QByteArray firstUser = factory;
+        firstUser.replace(0, 10, "Kovacs    ");
+        QTest::newRow("first user's name") << firstUser << 1 << QStringList{"block 1 differs"};
         QTest::newRow("first and last block") << withZoneName(lastBlock, 1, "Nappali   ") << 1
                                               << QStringList{"block 1 differs", "block 8 differs"};
     }

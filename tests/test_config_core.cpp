@@ -79,11 +79,12 @@ private slots:
         QTest::addColumn<int>("block");
         QTest::addColumn<int>("offset");
         QTest::addColumn<bool>("excepted");
-        for (int i = 0; i <= 12; ++i)
-            QTest::addRow("block 0 offset %d (first user)", i) << 0 << i << true;
+        // The first user's name comes back as written: only the codes are skipped.
+        for (int i = 0; i <= 9; ++i)
+            QTest::addRow("block 0 offset %d (first user's name)", i) << 0 << i << false;
         const int compared[] = {13, 14, 24, 28, 178, 179, 183, 184, 185, 190, 255};
         for (int i : compared) QTest::addRow("block 0 offset %d", i) << 0 << i << false;
-        const int excepted[] = {25, 26, 27, 175, 176, 177, 180, 181, 182};
+        const int excepted[] = {10, 11, 12, 25, 26, 27, 175, 176, 177, 180, 181, 182};
         for (int i : excepted) QTest::addRow("block 0 offset %d", i) << 0 << i << true;
         QTest::newRow("block 1 offset 0 is compared") << 1 << 0 << false;
         QTest::newRow("block 1 offset 180 is compared") << 1 << 180 << false;
@@ -98,18 +99,34 @@ private slots:
     void exceptedOffsetsCount() {
         int count = 0;
         for (int i = 0; i < 256; ++i) count += image::isExceptedOffset(0, i) ? 1 : 0;
-        QCOMPARE(count, 49);
+        QCOMPARE(count, 39);  // twelve user codes and the installer's, three bytes each
     }
 
-    void firstDifferenceSkipsExcepted() {
+    void firstDifference_data() {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<QList<int>>("changed");
+        QTest::addColumn<int>("first");  // -1: the blocks compare equal
+        QTest::newRow("nothing changed") << 0 << QList<int>{} << -1;
+        QTest::newRow("first user's name, offset 0") << 0 << QList<int>{0} << 0;
+        QTest::newRow("first user's name, offset 9") << 0 << QList<int>{9} << 9;
+        QTest::newRow("first user's code") << 0 << QList<int>{10, 11, 12} << -1;
+        QTest::newRow("second user's code") << 0 << QList<int>{25, 26, 27} << -1;
+        QTest::newRow("installer code") << 0 << QList<int>{180, 181, 182} << -1;
+        QTest::newRow("every code") << 0 << QList<int>{10, 12, 25, 100, 177, 180, 182} << -1;
+        QTest::newRow("first user's rights") << 0 << QList<int>{13} << 13;
+        QTest::newRow("code, then the first user's name") << 0 << QList<int>{10, 5} << 5;
+        QTest::newRow("installer code, then the first zone") << 0 << QList<int>{181, 183} << 183;
+        QTest::newRow("block 1 has no codes") << 1 << QList<int>{0, 181} << 0;
+        QTest::newRow("block 1, offset 11") << 1 << QList<int>{11} << 11;
+    }
+    void firstDifference() {
+        QFETCH(int, block);
+        QFETCH(QList<int>, changed);
+        QFETCH(int, first);
         const QByteArray a = pattern(256);
         QByteArray b = a;
-        b[0] = 'x';
-        b[181] = 'y';
-        QCOMPARE(image::firstDifference(0, a, b), -1);
-        QCOMPARE(image::firstDifference(1, a, b), 0);
-        b[183] = 'z';
-        QCOMPARE(image::firstDifference(0, a, b), 183);
+        for (int i : changed) b[i] = char(b[i] ^ 0x5A);
+        QCOMPARE(image::firstDifference(block, a, b), first);
     }
 
     void versionPage_data() {

@@ -40,16 +40,17 @@ struct Rig {
     std::function<QByteArray(const QByteArray&)> answer;
 };
 
-QByteArray moduleFrame(quint16 page, char fill = 'p') {
+QByteArray moduleFrame(quint16 page, char fill = 'p', const QByteArray& further = {}) {
     return "RDFL" +
            frame::toHex(frame::build(QByteArray(256, fill), page,
-                                     frame::ChecksumOrder::ModuleLittleEndian)) +
+                                     frame::ChecksumOrder::ModuleLittleEndian, further)) +
            "\r\n";
 }
 
 }  // namespace
 
 Q_DECLARE_METATYPE(PageResult)
+Q_DECLARE_METATYPE(ModuleExchange::PageCheck)
 Q_DECLARE_METATYPE(WriteResult)
 
 // The one way to talk pages with the module: what each answer makes of a page read, a page
@@ -88,25 +89,47 @@ private slots:
     }
 
     void readPage_data() {
+        using Check = ModuleExchange::PageCheck;
+        QTest::addColumn<Check>("check");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<PageResult>("result");
         const QByteArray good = moduleFrame(0x0102);
         QByteArray damaged = good;
         damaged[20] = damaged[20] == '0' ? '1' : '0';
-        QTest::newRow("frame") << good << PageResult::Ok;
-        // Sound, but the answer to some other request.
-        QTest::newRow("frame of another page") << moduleFrame(7) << PageResult::BadFrame;
-        QTest::newRow("frame of the page 256 below") << moduleFrame(0x0002) << PageResult::BadFrame;
-        QTest::newRow("damaged frame") << damaged << PageResult::BadFrame;
-        QTest::newRow("short frame") << good.left(300) + "\r" << PageResult::BadFrame;
-        QTest::newRow("password error") << QByteArray("PWDERR\r\n") << PageResult::PasswordError;
-        QTest::newRow("nothing") << QByteArray() << PageResult::NoAnswer;
-        QTest::newRow("another answer") << QByteArray("WROK\r\n") << PageResult::NoAnswer;
-        QTest::newRow("noise") << QByteArray("\x01\xFE garbage\r\n", 12) << PageResult::NoAnswer;
-        QTest::newRow("noise without a line end") << QByteArray(300, '\x5A')
-                                                  << PageResult::NoAnswer;
+        const QByteArray further(8, '\x7E');
+        for (Check check : {Check::WholeNumber, Check::LowByte}) {
+            const bool whole = check == Check::WholeNumber;
+            const char* c = whole ? "whole number" : "low byte";
+            QTest::addRow("%s: frame", c) << check << good << PageResult::Ok;
+            QTest::addRow("%s: frame with further bytes", c)
+                << check << moduleFrame(0x0102, 'p', further) << PageResult::Ok;
+            // Sound, but the answer to some other request.
+            QTest::addRow("%s: frame of another page", c)
+                << check << moduleFrame(7) << PageResult::BadFrame;
+            QTest::addRow("%s: frame of another low byte, same high byte", c)
+                << check << moduleFrame(0x0103) << PageResult::BadFrame;
+            // The module may leave anything in the high byte of a page it knows by the low one.
+            QTest::addRow("%s: frame of the page 256 below", c)
+                << check << moduleFrame(0x0002) << (whole ? PageResult::BadFrame : PageResult::Ok);
+            QTest::addRow("%s: high byte and further bytes set", c)
+                << check << moduleFrame(0xA702, 'p', further)
+                << (whole ? PageResult::BadFrame : PageResult::Ok);
+            QTest::addRow("%s: damaged frame", c) << check << damaged << PageResult::BadFrame;
+            QTest::addRow("%s: short frame", c)
+                << check << good.left(300) + "\r" << PageResult::BadFrame;
+            QTest::addRow("%s: password error", c)
+                << check << QByteArray("PWDERR\r\n") << PageResult::PasswordError;
+            QTest::addRow("%s: nothing", c) << check << QByteArray() << PageResult::NoAnswer;
+            QTest::addRow("%s: another answer", c)
+                << check << QByteArray("WROK\r\n") << PageResult::NoAnswer;
+            QTest::addRow("%s: noise", c)
+                << check << QByteArray("\x01\xFE garbage\r\n", 12) << PageResult::NoAnswer;
+            QTest::addRow("%s: noise without a line end", c)
+                << check << QByteArray(300, '\x5A') << PageResult::NoAnswer;
+        }
     }
     void readPage() {
+        QFETCH(ModuleExchange::PageCheck, check);
         QFETCH(QByteArray, reply);
         QFETCH(PageResult, result);
         Rig rig;
@@ -116,7 +139,7 @@ private slots:
         ModuleExchange exchange(*rig.link);
         frame::Frame out{};
         out.fill(0xEE);
-        QCOMPARE(exchange.readPage(0x0102, out, 20), result);
+        QCOMPARE(exchange.readPage(0x0102, check, out, 20), result);
         QCOMPARE(rig.d->written, QByteArray("RDFL0102\r"));
         // Only a good frame is handed out.
         QCOMPARE(out[0], result == PageResult::Ok ? quint8('p') : quint8(0xEE));
@@ -132,7 +155,7 @@ private slots:
         QList<int> seen;
         int failedAt = -2;
         const PageResult result = exchange.readPages(
-            0x10, 8,
+            0x10, 8, ModuleExchange::PageCheck::WholeNumber,
             [&](int i, const frame::Frame& f) {
                 seen << i;
                 return frame::pageNumber(f) == 0x10 + i && f[0] == quint8('a' + i);
@@ -197,22 +220,51 @@ private slots:
         QCOMPARE(rig.d->written, QByteArray("WRACT\rWRACT\r"));
     }
 
+    // Stop pressed while any step waits ends that wait at once, and after it no step sends
+    // anything more: the user asked for the line to be left alone.
+    void stopEndsEveryWait_data() {
+        QTest::addColumn<QString>("step");
+        for (const char* s : {"login", "read page", "write frame", "activate"})
+            QTest::newRow(s) << QString::fromLatin1(s);
+    }
     void stopEndsEveryWait() {
+        QFETCH(QString, step);
         Rig rig;
         ModuleExchange exchange(*rig.link);
         rig.answer = [&](const QByteArray&) {
             rig.link->requestStop();
             return QByteArray();
         };
-        frame::Frame out{};
         // Long waits: only Stop can end them early.
-        QCOMPARE(exchange.readPage(1, out, 100000), PageResult::Stopped);
-        QCOMPARE(exchange.writeFrame(out, OnWriteError::EndsWait, 100000), WriteResult::Stopped);
+        const int longWait = 100000;
+        frame::Frame out{};
+        const auto steps = [&](const QString& s) {
+            if (s == "login") return exchange.login() ? 1 : 0;
+            if (s == "read page")
+                return int(exchange.readPage(1, ModuleExchange::PageCheck::LowByte, out, longWait));
+            if (s == "write frame")
+                return int(exchange.writeFrame(out, OnWriteError::EndsWait, longWait));
+            return exchange.activate(longWait) ? 1 : 0;
+        };
+        const int stopped = step == "read page"     ? int(PageResult::Stopped)
+                            : step == "write frame" ? int(WriteResult::Stopped)
+                                                    : 0;
+        QCOMPARE(steps(step), stopped);
+        // The login has its own count of ticks; it must not have run out either.
+        QVERIFY(rig.link->tickCounter().value() > (step == "login" ? 0 : longWait / 2));
         QVERIFY(exchange.stopRequested());
+        if (step == "login") QCOMPARE(exchange.verdict(), QString());
+        const QByteArray sent = rig.d->written;
+        QVERIFY(!sent.isEmpty());
+        for (const char* s : {"login", "read page", "write frame", "activate"}) steps(s);
         int failedAt = -1;
-        QCOMPARE(exchange.readPages(0, 3, [](int, const frame::Frame&) { return true; }, &failedAt),
+        QCOMPARE(exchange.readPages(
+                     0, 3, ModuleExchange::PageCheck::LowByte,
+                     [](int, const frame::Frame&) { return true; }, &failedAt),
                  PageResult::Stopped);
         QCOMPARE(failedAt, 0);
+        QCOMPARE(exchange.verdict(), QString());
+        QCOMPARE(rig.d->written, sent);
     }
 
     // The adapter pulled while the module's answer is awaited: the wait ends at once, the
@@ -227,7 +279,8 @@ private slots:
         {
             ModuleExchange exchange(*rig.link);
             frame::Frame out{};
-            QCOMPARE(exchange.readPage(1, out, longWait), PageResult::NoAnswer);
+            QCOMPARE(exchange.readPage(1, ModuleExchange::PageCheck::LowByte, out, longWait),
+                     PageResult::NoAnswer);
             QVERIFY(rig.link->tickCounter().value() > longWait / 2);
             QVERIFY(!rig.link->connected());
         }

@@ -12,9 +12,12 @@
 
 #include "app/appwindows.h"
 #include "clock/clockpage.h"
+#include "config/versionquery.h"
+#include "events/eventring.h"
 #include "firmware/gkffile.h"
 #include "firmware/upload.h"
 #include "link/modem.h"
+#include "link/protocol.h"
 #include "link/texts.h"
 #include "radio/radioframe.h"
 #include "sim/korvantasim.h"
@@ -283,6 +286,11 @@ std::optional<Mode> modeFor(const Row& row, Column c, QString* whyNot) {
 
 Q_DECLARE_METATYPE(Column)
 
+namespace {
+using Act = std::function<void(Rig&)>;
+using Outcome = std::function<bool(Rig&)>;
+}  // namespace
+
 class TestFaultMatrix : public QObject {
     Q_OBJECT
 
@@ -391,6 +399,109 @@ private slots:
         before.remove(m_home.filePath(QStringLiteral("setup.ini")));
         QCOMPARE(after.keys(), before.keys());
         QVERIFY(after == before);
+    }
+
+    // A module need not clear the bytes between a page's data and the low byte of its number
+    // (256-263 and the number's high byte at 264). The parameter, event and name pages are known
+    // by the low byte alone and are taken all the same; the version and clock pages, taken only
+    // with their whole number, are refused as frames of another page.
+    void strayHighBytes_data() {
+        QTest::addColumn<int>("firstPage");
+        QTest::addColumn<int>("pages");  // every one of them comes with stray bytes
+        QTest::addColumn<Act>("setUp");
+        QTest::addColumn<Act>("act");
+        QTest::addColumn<Outcome>("outcome");
+        auto press = [](QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); };
+        const Act nothing = [](Rig&) {};
+        const QString namesDone = QStringLiteral("Zóna és Felhasználói nevek letöltve.");
+        auto withoutReadFailure = [](Rig& r) { return !r.toldAny({kReadFailed}); };
+        const QString noVersion = QStringLiteral(
+            "Ehhez a GSM-Korvanta programverzióhoz másik Korvanta Telvora program szükséges!   "
+            "(KorvantaDataVer=-1 , TelvoraDataVer=2)");
+        using O = ConfigTransfer::Outcome;
+
+        QTest::newRow("configuration read")
+            << 0 << 8 << nothing << Act([press](Rig& r) { press(r.windows.downloadForm.btRead); })
+            << Outcome([](Rig& r) {
+                   return r.outcome == O::Done &&
+                          r.windows.downloadForm.ConfigImage().bytes() == r.sim.memory() &&
+                          r.dialogs.messages.isEmpty();
+               });
+        QTest::newRow("configuration compare")
+            << 0 << 8
+            << Act([](Rig& r) { r.windows.downloadForm.setConfigImage(img(r.sim.memory())); })
+            << Act([press](Rig& r) { press(r.windows.downloadForm.btCompare); })
+            << Outcome([](Rig& r) { return r.outcome == O::Done && r.dialogs.messages.isEmpty(); });
+        QTest::newRow("event list")
+            << proto::kEventFirstPage << proto::kEventPageCount << nothing
+            << Act([press](Rig& r) { press(r.windows.eventListForm.btLoadEvents); })
+            << Outcome([withoutReadFailure](Rig& r) {
+                   const EventRingBytes& ring = r.windows.eventListForm.EventRing();
+                   return withoutReadFailure(r) &&
+                          r.toldAny({QStringLiteral("Eseménylista letöltve.")}) &&
+                          QByteArray(reinterpret_cast<const char*>(ring.data()),
+                                     int(ring.size())) == r.sim.state().eventMemory();
+               });
+        QTest::newRow("names (event list window)") << 0 << 3 << nothing << Act([press](Rig& r) {
+            press(r.windows.eventListForm.btLoadNames);
+        }) << Outcome([withoutReadFailure, namesDone](Rig& r) {
+            return withoutReadFailure(r) && r.toldAny({namesDone}) &&
+                   !r.windows.eventListForm.NameTable().at(12).isEmpty();
+        });
+        QTest::newRow("names (status window)") << 0 << 3 << nothing << Act([press](Rig& r) {
+            r.inStatusWindow([&] { press(r.windows.statusForm.btLoadZoneNames); });
+        }) << Outcome([withoutReadFailure, namesDone](Rig& r) {
+            return withoutReadFailure(r) && r.toldAny({namesDone}) &&
+                   !r.windows.eventListForm.NameTable().at(12).isEmpty();
+        });
+        QTest::newRow("version query")
+            << proto::kVersionPage << 1 << nothing
+            << Act([press](Rig& r) { press(r.windows.mainForm.btAskVersion); })
+            << Outcome([](Rig& r) {
+                   return r.toldAny({kReadFailed}) && r.dialogs.messages.isEmpty() &&
+                          r.windows.link.dataVer() != TelvoraDataVer;
+               });
+        QTest::newRow("version page of a read")
+            << proto::kVersionPage << 1 << nothing
+            << Act([press](Rig& r) { press(r.windows.downloadForm.btRead); })
+            << Outcome([noVersion](Rig& r) {
+                   return r.outcome == O::WrongDataVersion &&
+                          r.dialogs.messages == QStringList{noVersion};
+               });
+        QTest::newRow("clock read")
+            << int(clockpage::kPage) << 1 << nothing
+            << Act([press](Rig& r) { press(r.windows.clockForm.btReadClock); })
+            << Outcome([](Rig& r) {
+                   for (const QString& t : r.told())
+                       if (t.startsWith(QStringLiteral("A modul órája"))) return false;
+                   return r.toldAny({QString::fromUtf8(clockpage::kReadFailed)});
+               });
+    }
+    void strayHighBytes() {
+        QFETCH(int, firstPage);
+        QFETCH(int, pages);
+        QFETCH(Act, setUp);
+        QFETCH(Act, act);
+        QFETCH(Outcome, outcome);
+        auto rig = std::make_unique<Rig>(m_home.path());
+        Rig& r = *rig;
+        QVERIFY2(r.started, qPrintable(r.error));
+        r.sim.setMemory(randomImage(17));
+        r.sim.setLiveIntervalMs(0);
+        r.windows.downloadForm.setConfigImage(img(randomImage(29)));
+        QVERIFY(r.connectToModule());
+        setUp(r);
+        QList<int> ids;
+        for (int p = firstPage; p < firstPage + pages; ++p) {
+            KorvantaSim::Fault stray;
+            stray.mode = Mode::StrayHigh;
+            stray.command = Kind::PageRead;
+            stray.page = p;
+            ids << r.sim.addFault(stray);
+        }
+        act(r);
+        QVERIFY2(outcome(r), qPrintable(r.told().join(" | ")));
+        for (int id : ids) QVERIFY2(r.sim.faultFired(id) > 0, "a page came without stray bytes");
     }
 };
 

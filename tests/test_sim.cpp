@@ -481,6 +481,7 @@ private slots:
         ok("wrong-comma:poll-status", fault(Mode::WrongComma, Kind::PollStatus));
         ok("bad-digits:poll-events", fault(Mode::BadDigits, Kind::PollEvents));
         ok("newest-high:read", fault(Mode::NewestHigh, Kind::PageRead));
+        ok("stray-high:read:0xF001", fault(Mode::StrayHigh, Kind::PageRead, 0xF001));
         ok("pwderr:alarm-stop", fault(Mode::PasswordError, Kind::AlarmStop));
         ok("no-answer:partition:*:1", fault(Mode::NoAnswer, Kind::Partition, -1, 1));
         ok("rfterr:teach", fault(Mode::RadioRefused, Kind::RadioTeach));
@@ -512,6 +513,8 @@ private slots:
                                  "bad-digits:poll-status",
                                  "wrong-length:read",
                                  "newest-high:poll-status",
+                                 "stray-high:write",
+                                 "stray-high:login",
                                  "no-answer:poll-status:3",
                                  "rfterr:read",
                                  "rfterr:poll-radio",
@@ -724,6 +727,42 @@ private slots:
                  frame::DecodeResult::Ok);
         QCOMPARE(int(f[0]), 255);
         QCOMPARE(frame::data(f).mid(1), b.sim.state().eventMemory().mid(769, 255));
+    }
+
+    // A frame whose bytes between the data and the page number's low byte are set: each page
+    // keeps its data and the low byte of its number, the checksum holds, and the rest differs.
+    void strayHighBytes_data() {
+        QTest::addColumn<int>("page");
+        for (int page : {0, 7, 0xF000, 0xF003, 0xFFFE, 0xFFFF})
+            QTest::addRow("page %04X", page) << page;
+    }
+    void strayHighBytes() {
+        QFETCH(int, page);
+        Bench b;
+        QVERIFY(b.open());
+        QCOMPARE(b.send(kLogin), QByteArray("PWDOK\r\n"));
+        const QByteArray request =
+            "RDFL" + QByteArray::number(page, 16).rightJustified(4, '0').toUpper();
+        frame::Frame clean{};
+        QCOMPARE(frame::decodeHex(b.send(request).trimmed().mid(4), clean,
+                                  frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::Ok);
+        b.sim.addFault(*KorvantaSim::parseFault(QStringLiteral("stray-high:read:*:1")));
+        frame::Frame f{};
+        QCOMPARE(frame::decodeHex(b.send(request).trimmed().mid(4), f,
+                                  frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::Ok);
+        // The clock runs on between the two reads; its page is not compared byte by byte.
+        if (page != 0xFFFE) QCOMPARE(frame::data(f), frame::data(clean));
+        for (int i = frame::kFurtherOffset; i < frame::kPageHighOffset; ++i)
+            QVERIFY2(f[size_t(i)] != 0, qPrintable(QString::number(i)));
+        QCOMPARE(int(f[frame::kPageLowOffset]), page & 0xFF);
+        QVERIFY(int(f[frame::kPageHighOffset]) != page >> 8);
+        // Only the first read was taken.
+        QCOMPARE(frame::decodeHex(b.send(request).trimmed().mid(4), f,
+                                  frame::ChecksumOrder::ModuleLittleEndian),
+                 frame::DecodeResult::Ok);
+        QCOMPARE(int(frame::pageNumber(f)), page);
     }
 
     // The clock page, the radio slots and the firmware pages, as the module answers them.

@@ -189,8 +189,9 @@ private slots:
         QTest::addColumn<QList<int>>("changedOffsets");
         QTest::addColumn<QString>("panels");
         QTest::newRow("equal") << QList<int>{} << "GGGGGGGG";
-        QTest::newRow("only codes and first name differ")
-            << QList<int>{0, 9, 10, 12, 25, 177, 180, 182} << "GGGGGGGG";
+        QTest::newRow("only codes differ") << QList<int>{10, 12, 25, 177, 180, 182} << "GGGGGGGG";
+        QTest::newRow("first user's name, offset 0") << QList<int>{0} << "RYYYYYYY";
+        QTest::newRow("first user's name, offset 9") << QList<int>{9, 10} << "RYYYYYYY";
         QTest::newRow("offset 183 differs") << QList<int>{183} << "RYYYYYYY";
         QTest::newRow("block 4 differs") << QList<int>{4 * 256 + 200} << "GGGGRYYY";
         QTest::newRow("last byte differs") << QList<int>{2047} << "GGGGGGGR";
@@ -340,6 +341,97 @@ private slots:
         // A later transfer runs normally.
         press(m_download->btRead);
         QCOMPARE(colours(), QStringLiteral("GGGGGGGG"));
+        QCOMPARE(m_outcome, Outcome::Done);
+    }
+
+    // Stop pressed at any moment of a transfer while the module is slow to answer: the transfer
+    // ends as stopped at once, sends nothing more, and says nothing else (no login verdict, no
+    // data version message, no failure colours).
+    void stopAtAnyMoment_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QByteArray>("stopAt");  // the line whose answer is late; "<frame N>"
+        QTest::addColumn<int>("nth");            // ... the nth such line
+        QTest::addColumn<QString>("panels");
+        QTest::addColumn<bool>("activated");  // WRACT went out before Stop: the module took it
+        for (const char* op : {"read", "write", "compare"}) {
+            const QString start = QString(op) == "compare" ? "YYYYYYYY" : "WWWWWWWW";
+            QTest::addRow("%s: login", op) << op << QByteArray("RPWD") << 1 << start << false;
+            QTest::addRow("%s: the version query's login", op)
+                << op << QByteArray("RPWD") << 2 << start << false;
+            QTest::addRow("%s: version page", op)
+                << op << QByteArray("RDFLFFFF") << 1 << start << false;
+        }
+        QTest::newRow("read: block 3")
+            << "read" << QByteArray("RDFL0002") << 1 << "GGWWWWWW" << false;
+        QTest::newRow("read: block 8")
+            << "read" << QByteArray("RDFL0007") << 1 << "GGGGGGGW" << false;
+        QTest::newRow("compare: block 6")
+            << "compare" << QByteArray("RDFL0005") << 1 << "GGGGGYYY" << false;
+        QTest::newRow("write: block 1")
+            << "write" << QByteArray("<frame 0>") << 1 << "WWWWWWWW" << false;
+        QTest::newRow("write: block 4")
+            << "write" << QByteArray("<frame 3>") << 1 << "GGGWWWWW" << false;
+        QTest::newRow("write: activation")
+            << "write" << QByteArray("WRACT") << 1 << "GGGGGGGG" << true;
+    }
+    void stopAtAnyMoment() {
+        QFETCH(QString, op);
+        QFETCH(QByteArray, stopAt);
+        QFETCH(int, nth);
+        QFETCH(QString, panels);
+        QFETCH(bool, activated);
+        const QByteArray module = m_sim->memory();
+        // A compare reads on only while the blocks agree.
+        const QByteArray ours = op == "compare" ? module : randomImage(61);
+        m_download->setConfigImage(img(ours));
+        const auto isStopLine = [stopAt](const QByteArray& line) {
+            if (!stopAt.startsWith("<frame ")) return line.startsWith(stopAt);
+            const QByteArray page = stopAt.mid(7, stopAt.size() - 8).rightJustified(4, '0');
+            return line.size() == 540 && line.mid(2 * frame::kPageHighOffset, 4) == page;
+        };
+        bool stopped = false;
+        QByteArray sentAfterStop;
+        m_rig->device->wrote = [&](const QByteArray& bytes) {
+            if (stopped) sentAfterStop += bytes;
+        };
+        int seen = 0;
+        connect(m_sim, &KorvantaSim::lineReceived, this, [&](const QByteArray& line) {
+            if (!isStopLine(line) || ++seen != nth) return;
+            // Taken before the module handles the line: its answer is the late one, later
+            // than this test runs.
+            KorvantaSim::Fault late;
+            late.mode = KorvantaSim::FaultMode::Late;
+            late.count = 1;
+            late.delayMs = 60000;
+            m_sim->addFault(late);
+            press(m_download->btStop);
+            stopped = true;
+        });
+        press(op == "read"    ? m_download->btRead
+              : op == "write" ? m_download->btWrite
+                              : m_download->btCompare);
+        QVERIFY(stopped);
+        QCOMPARE(m_outcome, Outcome::Stopped);
+        QCOMPARE(sentAfterStop, QByteArray());
+        QVERIFY(isStopLine(m_sim->receivedLines().last()));
+        QCOMPARE(colours(), panels);
+        QCOMPARE(m_dialogs->messages, QStringList());
+        QVERIFY(m_form->statusText() != QStringLiteral("Leolvasás sikertelen."));
+        QCOMPARE(m_download->ConfigImage().bytes(), ours);
+        QCOMPARE(m_sim->memory(), activated ? ours : module);
+        QVERIFY(m_download->btRead->isEnabled());
+        QVERIFY(m_link->CodeTimer().isActive());
+    }
+
+    // The transfer window's Stop is for its own transfers: pressed while the main window's
+    // version query waits, it leaves that query alone.
+    void stopWithoutATransferStopsNothing() {
+        onLine("RDFLFFFF", [this] { press(m_download->btStop); });
+        press(m_form->btAskVersion);
+        QCOMPARE(m_dialogs->messages,
+                 QStringList{"Programverzió: GSM-Korvanta 4.07       (DataVer=2)"});
+        // Nor does it linger to stop the next transfer.
+        press(m_download->btRead);
         QCOMPARE(m_outcome, Outcome::Done);
     }
 

@@ -22,12 +22,15 @@ public:
     bool isOpen() const override { return m_inner->isOpen(); }
     bool write(const QByteArray& bytes, int timeoutMs) override {
         if (failWrite && failWrite(bytes)) return false;
+        if (wrote) wrote(bytes);
         return m_inner->write(bytes, timeoutMs);
     }
     qint64 bytesAvailable() const override { return m_inner->bytesAvailable(); }
     qint64 read(char* data, qint64 maxSize) override { return m_inner->read(data, maxSize); }
 
     std::function<bool(const QByteArray&)> failWrite;
+    // Sees every write that goes out, at the moment the program makes it.
+    std::function<void(const QByteArray&)> wrote;
 
 private:
     std::unique_ptr<SerialDevice> m_inner;
