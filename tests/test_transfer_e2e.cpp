@@ -659,7 +659,7 @@ private slots:
 
     void versionWhileClosedTouchesNothing() {
         press(m_form->btDisconnect);
-        m_link->CodeTimer().stop();
+        m_link->setKeepAliveWanted(false);
         press(m_form->btAskVersion);
         QCOMPARE(m_dialogs->messages, QStringList{" Nincs soros kapcsolat."});
         QCOMPARE(m_form->statusText(), QStringLiteral(" Nincs soros kapcsolat."));
