@@ -148,7 +148,7 @@ std::optional<FaultModel::Fault> FaultModel::parseFault(const QString& text, QSt
     return f;
 }
 
-QString FaultModel::switchSpelling(Switch which, int value) {
+QString FaultModel::switchSpelling(Switch which, const QString& value) {
     const QString spelling = QLatin1String(kSwitchSpellings[int(which)]);
     return spelling.contains(QLatin1String("%1")) ? spelling.arg(value) : spelling;
 }

@@ -91,8 +91,12 @@ public:
         Modem,          // teach and delete-radio refused, as over a phone line
     };
     static constexpr int kSwitchCount = int(Switch::Modem) + 1;
-    // The switch's fault as --fault writes it; `value` is its page or its delay in ms.
-    static QString switchSpelling(Switch which, int value = 0);
+    // The switch's fault as --fault writes it; `value` is its page or its delay in ms ("N" in
+    // a help text).
+    static QString switchSpelling(Switch which, const QString& value);
+    static QString switchSpelling(Switch which, int value = 0) {
+        return switchSpelling(which, QString::number(value));
+    }
 
     // A fault armed, and how many commands it has taken.
     struct Armed {

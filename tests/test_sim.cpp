@@ -28,6 +28,7 @@ Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Mode)
 Q_DECLARE_METATYPE(Kind)
 Q_DECLARE_METATYPE(KorvantaSim::ModemState)
+Q_DECLARE_METATYPE(FaultModel::Switch)
 
 namespace {
 
@@ -460,6 +461,51 @@ private slots:
         QVERIFY(b.send(line) != clean);
         toggle(b.sim, false);
         QCOMPARE(b.send(line), clean);
+    }
+
+    // Each older switch is another spelling of one fault; the spelling is what --help and the
+    // command line offer, so a slip in it would leave a switch doing nothing.
+    void switchesAreFaultSpellings_data() {
+        using S = FaultModel::Switch;
+        QTest::addColumn<S>("which");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("spelling");
+        QTest::addColumn<Fault>("expected");
+        QTest::newRow("silent") << S::Silent << 0 << "no-answer:any"
+                                << fault(Mode::NoAnswer, Kind::Any);
+        QTest::newRow("pwderr") << S::PasswordError << 0 << "pwderr:any"
+                                << fault(Mode::PasswordError, Kind::Any);
+        QTest::newRow("no answer")
+            << S::NoAnswerPage << 7 << "no-answer:any:7" << fault(Mode::NoAnswer, Kind::Any, 7);
+        QTest::newRow("damage") << S::DamagedPage << 65535 << "damage:read:65535"
+                                << fault(Mode::DamagedFrame, Kind::PageRead, 0xFFFF);
+        QTest::newRow("wrong page") << S::WrongPage << 0 << "wrong-page:read:0"
+                                    << fault(Mode::WrongPage, Kind::PageRead, 0);
+        QTest::newRow("no CRCOK") << S::NoCrcOk << 0 << "no-answer:activate"
+                                  << fault(Mode::NoAnswer, Kind::Activate);
+        QTest::newRow("delay") << S::Delay << 120 << "late=120:any"
+                               << fault(Mode::Late, Kind::Any, -1, -1, 120);
+        QTest::newRow("modem") << S::Modem << 0 << "rfterr:any"
+                               << fault(Mode::RadioRefused, Kind::Any);
+    }
+    void switchesAreFaultSpellings() {
+        QFETCH(FaultModel::Switch, which);
+        QFETCH(int, value);
+        QFETCH(QString, spelling);
+        QFETCH(Fault, expected);
+        QCOMPARE(FaultModel::switchSpelling(which, value), spelling);
+        auto fields = [](const Fault& f) {
+            return std::make_tuple(f.mode, f.command, f.page, f.count, f.delayMs, f.seed);
+        };
+        FaultModel model;
+        QVERIFY(model.setSwitch(which, true, value));
+        const FaultModel::Armed* armed =
+            model.take(expected.mode == Mode::RadioRefused ? Kind::RadioTeach
+                       : expected.command == Kind::Any     ? Kind::PageRead
+                                                           : expected.command,
+                       expected.page, true, expected.mode == Mode::Late);
+        QVERIFY(armed);
+        QVERIFY(fields(armed->fault) == fields(expected));
     }
 
     void parseFault_data() {
