@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 #include "sim/korvantasim.h"
 
@@ -21,6 +23,25 @@ void onSignal(int) {
 // command line it cannot make sense of.
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
+
+// The older fault switches: a flag, or an option with a value (its name in valueName).
+struct SwitchOption {
+    const char* name;
+    FaultModel::Switch which;
+    const char* valueName;
+    const char* what;
+};
+constexpr SwitchOption kSwitchOptions[] = {
+    {"silent", FaultModel::Switch::Silent, "", "Answer nothing (a module that is busy)."},
+    {"pwderr", FaultModel::Switch::PasswordError, "", "Answer PWDERR to every command."},
+    {"no-answer-page", FaultModel::Switch::NoAnswerPage, "N",
+     "Answer neither reads nor writes of page N."},
+    {"damage-page", FaultModel::Switch::DamagedPage, "N", "Send page N with a wrong checksum."},
+    {"wrong-page", FaultModel::Switch::WrongPage, "N", "Send page N numbered N+1."},
+    {"no-crcok", FaultModel::Switch::NoCrcOk, "",
+     "Ignore activation: commit nothing, answer nothing."},
+    {"delay", FaultModel::Switch::Delay, "ms", "Send every answer this many ms late."},
+};
 
 int fail(const QString& why, int code = kFailed) {
     std::fprintf(stderr, "korvanta-sim: %s\n", qPrintable(why));
@@ -53,8 +74,6 @@ int main(int argc, char** argv) {
     const QCommandLineOption codeOpt(QStringLiteral("code"),
                                      QStringLiteral("Installer code the module accepts."),
                                      QStringLiteral("digits"), QStringLiteral("1234"));
-    const QCommandLineOption silentOpt(QStringLiteral("silent"),
-                                       QStringLiteral("Answer nothing (a module that is busy)."));
     const QCommandLineOption memoryOpt(
         QStringLiteral("memory"),
         QStringLiteral("Parameter memory file of 2048 bytes: loaded if it exists, else created "
@@ -66,23 +85,6 @@ int main(int argc, char** argv) {
     const QCommandLineOption firmwareOpt(
         QStringLiteral("firmware"), QStringLiteral("Firmware text on the version page."),
         QStringLiteral("text"), QStringLiteral("GSM-Korvanta 4.07"));
-    const QCommandLineOption noAnswerOpt(
-        QStringLiteral("no-answer-page"),
-        QStringLiteral("Answer neither reads nor writes of page N."), QStringLiteral("N"));
-    const QCommandLineOption damageOpt(QStringLiteral("damage-page"),
-                                       QStringLiteral("Send page N with a wrong checksum."),
-                                       QStringLiteral("N"));
-    const QCommandLineOption wrongPageOpt(QStringLiteral("wrong-page"),
-                                          QStringLiteral("Send page N numbered N+1."),
-                                          QStringLiteral("N"));
-    const QCommandLineOption pwderrOpt(QStringLiteral("pwderr"),
-                                       QStringLiteral("Answer PWDERR to every command."));
-    const QCommandLineOption noCrcOkOpt(
-        QStringLiteral("no-crcok"),
-        QStringLiteral("Ignore activation: commit nothing, answer nothing."));
-    const QCommandLineOption delayOpt(QStringLiteral("delay"),
-                                      QStringLiteral("Send every answer this many ms late."),
-                                      QStringLiteral("ms"));
     const QCommandLineOption paceOpt(
         QStringLiteral("pace"), QStringLiteral("Move bytes at 19200 baud, as a real line does."));
     const QCommandLineOption faultOpt(
@@ -129,19 +131,25 @@ int main(int argc, char** argv) {
         QStringLiteral("How long the module hears nothing after a firmware check (FIRMWAREOK)."),
         QStringLiteral("ms"), QStringLiteral("4000"));
     const QCommandLineOption helpOpt = parser.addHelpOption();
-    parser.addOptions({portOpt, codeOpt, silentOpt, memoryOpt, dataVersionOpt, firmwareOpt,
-                       noAnswerOpt, damageOpt, wrongPageOpt, pwderrOpt, noCrcOkOpt, delayOpt,
-                       paceOpt, faultOpt, statusVersionOpt, liveOpt, modemOpt, connectOpt,
-                       guardOpt, teachOpt, restartOpt});
+    parser.addOptions({portOpt, codeOpt, memoryOpt, dataVersionOpt, firmwareOpt, paceOpt, faultOpt,
+                       statusVersionOpt, liveOpt, modemOpt, connectOpt, guardOpt, teachOpt,
+                       restartOpt});
+    // The older fault switches, each another spelling of one --fault.
+    std::vector<QCommandLineOption> switchOpts;
+    for (const SwitchOption& o : kSwitchOptions) {
+        const QString value = QLatin1String(o.valueName);
+        const QString spelled = FaultModel::switchSpelling(o.which, value);
+        switchOpts.emplace_back(
+            QLatin1String(o.name),
+            QStringLiteral("%1 The same as --fault %2.").arg(QLatin1String(o.what), spelled),
+            value);
+        parser.addOption(switchOpts.back());
+    }
     if (!parser.parse(app.arguments())) return fail(parser.errorText(), kBadUsage);
     if (parser.isSet(helpOpt)) parser.showHelp(0);
 
-    int noAnswerPage = -1, damagedPage = -1, wrongPage = -1, delayMs = 0, liveMs = 0;
-    int teachMs = 0, restartMs = 0, connectMs = 0, guardMs = 0;
-    if (!intOption(parser, noAnswerOpt, -1, &noAnswerPage) ||
-        !intOption(parser, damageOpt, -1, &damagedPage) ||
-        !intOption(parser, wrongPageOpt, -1, &wrongPage) ||
-        !intOption(parser, delayOpt, 0, &delayMs) || !intOption(parser, liveOpt, 1000, &liveMs) ||
+    int liveMs = 0, teachMs = 0, restartMs = 0, connectMs = 0, guardMs = 0;
+    if (!intOption(parser, liveOpt, 1000, &liveMs) ||
         !intOption(parser, teachOpt, 3000, &teachMs) ||
         !intOption(parser, restartOpt, 4000, &restartMs) ||
         !intOption(parser, connectOpt, 3000, &connectMs) ||
@@ -152,6 +160,26 @@ int main(int argc, char** argv) {
     if (!intOption(parser, statusVersionOpt, 4, &statusVersion) || statusVersion < 1 ||
         statusVersion > 4)
         return fail(QStringLiteral("--status-version is 1, 2, 3 or 4"), kBadUsage);
+    // The switches' faults, checked as --fault checks its own; --delay 0 is no delay.
+    struct SwitchOn {
+        FaultModel::Switch which;
+        int value;
+    };
+    QList<SwitchOn> switches;
+    for (size_t i = 0; i < std::size(kSwitchOptions); ++i) {
+        const SwitchOption& o = kSwitchOptions[i];
+        int value = 0;
+        if (!parser.isSet(switchOpts[i])) continue;
+        if (*o.valueName && !intOption(parser, switchOpts[i], 0, &value))
+            return fail(
+                QStringLiteral("--%1 takes a whole number from 0").arg(QLatin1String(o.name)),
+                kBadUsage);
+        if (o.which == FaultModel::Switch::Delay && value == 0) continue;
+        QString why;
+        if (!FaultModel::parseFault(FaultModel::switchSpelling(o.which, value), &why))
+            return fail(QStringLiteral("--%1: %2").arg(QLatin1String(o.name), why), kBadUsage);
+        switches.append({o.which, value});
+    }
     QList<KorvantaSim::Fault> faults;
     for (const QString& text : parser.values(faultOpt)) {
         QString why;
@@ -163,15 +191,9 @@ int main(int argc, char** argv) {
     KorvantaSim sim;
     const QString code = parser.value(codeOpt);
     sim.setInstallerCode(code);
-    sim.setSilent(parser.isSet(silentOpt));
     sim.setFirmwareText(parser.value(firmwareOpt).toUtf8());
     sim.setDataVersionText(parser.value(dataVersionOpt).toUtf8());
-    sim.setNoAnswerPage(noAnswerPage);
-    sim.setDamagedPage(damagedPage);
-    sim.setWrongPageNumberPage(wrongPage);
-    sim.setPasswordErrorToAll(parser.isSet(pwderrOpt));
-    sim.setNoCrcOk(parser.isSet(noCrcOkOpt));
-    sim.setAnswerDelayMs(delayMs);
+    for (const SwitchOn& s : switches) sim.faults().setSwitch(s.which, true, s.value);
     for (const KorvantaSim::Fault& fault : faults) sim.addFault(fault);
     sim.setPace(parser.isSet(paceOpt));
     sim.setStatusVersion(statusVersion);

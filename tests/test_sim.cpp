@@ -28,6 +28,7 @@ Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(Mode)
 Q_DECLARE_METATYPE(Kind)
 Q_DECLARE_METATYPE(KorvantaSim::ModemState)
+Q_DECLARE_METATYPE(FaultModel::Switch)
 
 namespace {
 
@@ -462,6 +463,51 @@ private slots:
         QCOMPARE(b.send(line), clean);
     }
 
+    // Each older switch is another spelling of one fault; the spelling is what --help and the
+    // command line offer, so a slip in it would leave a switch doing nothing.
+    void switchesAreFaultSpellings_data() {
+        using S = FaultModel::Switch;
+        QTest::addColumn<S>("which");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("spelling");
+        QTest::addColumn<Fault>("expected");
+        QTest::newRow("silent") << S::Silent << 0 << "no-answer:any"
+                                << fault(Mode::NoAnswer, Kind::Any);
+        QTest::newRow("pwderr") << S::PasswordError << 0 << "pwderr:any"
+                                << fault(Mode::PasswordError, Kind::Any);
+        QTest::newRow("no answer")
+            << S::NoAnswerPage << 7 << "no-answer:any:7" << fault(Mode::NoAnswer, Kind::Any, 7);
+        QTest::newRow("damage") << S::DamagedPage << 65535 << "damage:read:65535"
+                                << fault(Mode::DamagedFrame, Kind::PageRead, 0xFFFF);
+        QTest::newRow("wrong page") << S::WrongPage << 0 << "wrong-page:read:0"
+                                    << fault(Mode::WrongPage, Kind::PageRead, 0);
+        QTest::newRow("no CRCOK") << S::NoCrcOk << 0 << "no-answer:activate"
+                                  << fault(Mode::NoAnswer, Kind::Activate);
+        QTest::newRow("delay") << S::Delay << 120 << "late=120:any"
+                               << fault(Mode::Late, Kind::Any, -1, -1, 120);
+        QTest::newRow("modem") << S::Modem << 0 << "rfterr:any"
+                               << fault(Mode::RadioRefused, Kind::Any);
+    }
+    void switchesAreFaultSpellings() {
+        QFETCH(FaultModel::Switch, which);
+        QFETCH(int, value);
+        QFETCH(QString, spelling);
+        QFETCH(Fault, expected);
+        QCOMPARE(FaultModel::switchSpelling(which, value), spelling);
+        auto fields = [](const Fault& f) {
+            return std::make_tuple(f.mode, f.command, f.page, f.count, f.delayMs, f.seed);
+        };
+        FaultModel model;
+        QVERIFY(model.setSwitch(which, true, value));
+        const FaultModel::Armed* armed =
+            model.take(expected.mode == Mode::RadioRefused ? Kind::RadioTeach
+                       : expected.command == Kind::Any     ? Kind::PageRead
+                                                           : expected.command,
+                       expected.page, true, expected.mode == Mode::Late);
+        QVERIFY(armed);
+        QVERIFY(fields(armed->fault) == fields(expected));
+    }
+
     void parseFault_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
@@ -859,72 +905,107 @@ private slots:
         QCOMPARE(b.sim.commandCount(Kind::HangUp), 1);
     }
 
+    // The guard times on a clock of the test's own: time moves only when the test moves it.
     void modemEscapeWantsSilence_data() {
+        QTest::addColumn<int>("quietBefore");    // ms of silence before the "+++"
         QTest::addColumn<QByteArray>("before");  // sent just before the "+++"
         QTest::addColumn<QByteArray>("after");   // sent just after it
-        QTest::newRow("data right before") << QByteArray("X") << QByteArray();
-        QTest::newRow("data right after") << QByteArray() << QByteArray("Y");
-        QTest::newRow("a fourth plus") << QByteArray() << QByteArray("+");
+        QTest::addColumn<int>("quietAfter");     // ms of silence after it all
+        QTest::addColumn<bool>("escapes");
+        const QByteArray none;
+        QTest::newRow("silence on both sides") << 1000 << none << none << 1000 << true;
+        QTest::newRow("too little before") << 999 << none << none << 1000 << false;
+        QTest::newRow("too little after") << 1000 << none << none << 999 << false;
+        QTest::newRow("data right before") << 1000 << QByteArray("X") << none << 1000 << false;
+        QTest::newRow("data right after") << 1000 << none << QByteArray("Y") << 1000 << false;
+        QTest::newRow("a fourth plus") << 1000 << none << QByteArray("+") << 1000 << false;
     }
     void modemEscapeWantsSilence() {
+        QFETCH(int, quietBefore);
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
+        QFETCH(int, quietAfter);
+        QFETCH(bool, escapes);
         Bench b;
         QVERIFY(b.open());
+        qint64 nowMs = 0;
+        b.sim.setModemClock([&nowMs] { return nowMs; });
         b.sim.setModem(true);
         b.sim.setModemConnectMs(0);
-        b.sim.setModemGuardMs(30);
+        b.sim.setModemGuardMs(1000);
         b.send("ATD1");
         QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 14; }));
         b.port.readAll();
-        QTest::qWait(40);
-        b.port.write(before + "+++" + after);
-        QTest::qWait(80);
-        QCOMPARE(b.port.readAll(), QByteArray());
-        QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Online);
+
+        nowMs += quietBefore;
+        const QByteArray bytes = before + "+++" + after;
+        const qint64 received = b.sim.bytesReceived();
+        b.port.write(bytes);
+        QVERIFY(waitUntil([&] { return b.sim.bytesReceived() == received + bytes.size(); }));
+        const qint64 sent = b.sim.bytesSent();
+        nowMs += quietAfter;
+        b.sim.modemCatchUp();
+        if (escapes) {
+            QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= 4; }));
+            QCOMPARE(b.port.readAll(), QByteArray("OK\r\n"));
+            QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Escaped);
+        } else {
+            QCOMPARE(b.sim.bytesSent(), sent);
+            QCOMPARE(b.sim.modemState(), KorvantaSim::ModemState::Online);
+        }
     }
 
+    // The connect time on a clock of the test's own, as above.
     void modemDialOutcomes_data() {
         QTest::addColumn<QList<Fault>>("faults");
         QTest::addColumn<QByteArray>("during");  // a line sent while the modem dials
+        QTest::addColumn<int>("dueMs");          // when the call's outcome is heard
         QTest::addColumn<QByteArray>("heard");
         QTest::addColumn<KorvantaSim::ModemState>("state");
         using S = KorvantaSim::ModemState;
-        QTest::newRow("connects") << QList<Fault>{} << QByteArray() << QByteArray("CONNECT 9600\r\n")
-                                  << S::Online;
-        QTest::newRow("nobody answers") << QList<Fault>{fault(Mode::NoCarrier, Kind::Dial)}
-                                        << QByteArray() << QByteArray("NO CARRIER\r\n") << S::OnHook;
-        QTest::newRow("busy") << QList<Fault>{fault(Mode::Busy, Kind::Dial)} << QByteArray()
+        const QByteArray none;
+        QTest::newRow("connects") << QList<Fault>{} << none << 1000
+                                  << QByteArray("CONNECT 9600\r\n") << S::Online;
+        QTest::newRow("nobody answers") << QList<Fault>{fault(Mode::NoCarrier, Kind::Dial)} << none
+                                        << 1000 << QByteArray("NO CARRIER\r\n") << S::OnHook;
+        QTest::newRow("busy") << QList<Fault>{fault(Mode::Busy, Kind::Dial)} << none << 1000
                               << QByteArray("BUSY\r\n") << S::OnHook;
-        QTest::newRow("deaf modem") << QList<Fault>{fault(Mode::NoAnswer, Kind::Dial)}
-                                    << QByteArray() << QByteArray() << S::OnHook;
-        QTest::newRow("a line ends the dial") << QList<Fault>{} << QByteArray("ATH")
+        QTest::newRow("deaf modem")
+            << QList<Fault>{fault(Mode::NoAnswer, Kind::Dial)} << none << 1000 << none << S::OnHook;
+        QTest::newRow("a line ends the dial") << QList<Fault>{} << QByteArray("ATH") << 0
                                               << QByteArray("NO CARRIER\r\n") << S::OnHook;
         QTest::newRow("late connect")
-            << QList<Fault>{fault(Mode::Late, Kind::Dial, -1, -1, 30)} << QByteArray()
+            << QList<Fault>{fault(Mode::Late, Kind::Dial, -1, -1, 30)} << none << 1030
             << QByteArray("CONNECT 9600\r\n") << S::Online;
     }
     void modemDialOutcomes() {
         QFETCH(QList<Fault>, faults);
         QFETCH(QByteArray, during);
+        QFETCH(int, dueMs);
         QFETCH(QByteArray, heard);
         QFETCH(KorvantaSim::ModemState, state);
         Bench b;
         QVERIFY(b.open());
+        qint64 nowMs = 0;
+        b.sim.setModemClock([&nowMs] { return nowMs; });
         b.sim.setModem(true);
-        b.sim.setModemConnectMs(during.isEmpty() ? 20 : 5000);
+        b.sim.setModemConnectMs(1000);
         for (const Fault& f : faults) b.sim.addFault(f);
-        QElapsedTimer clock;
-        clock.start();
         QCOMPARE(b.send("ATD0630"), QByteArray());
-        if (!during.isEmpty()) b.port.write(during + '\r');
-        if (heard.isEmpty()) {
-            QTest::qWait(60);
+        if (!during.isEmpty()) {
+            QCOMPARE(b.send(during), heard);
         } else {
+            // Nothing a moment before the outcome is due, then the outcome.
+            const qint64 sent = b.sim.bytesSent();
+            nowMs = dueMs - 1;
+            b.sim.modemCatchUp();
+            QCOMPARE(b.sim.bytesSent(), sent);
+            nowMs = dueMs;
+            b.sim.modemCatchUp();
+            QCOMPARE(b.sim.bytesSent(), sent + heard.size());
             QVERIFY(waitUntil([&] { return b.port.bytesAvailable() >= heard.size(); }));
-            QVERIFY(during.isEmpty() == (clock.elapsed() >= 20));
+            QCOMPARE(b.port.readAll(), heard);
         }
-        QCOMPARE(b.port.readAll(), heard);
         QCOMPARE(b.sim.modemState(), state);
     }
 
