@@ -173,20 +173,19 @@ public:
 
     // Why a login failed, from what the receiver saw.
     QString loginFailure() const {
-        if (m_link.flag(Flag::PortLost) || !m_link.connected())
-            return QStringLiteral("the port was lost");
-        if (m_link.flag(Flag::PasswordError))
+        const ModuleLink::LastAnswers seen = m_link.lastAnswers();
+        if (seen.portLost) return QStringLiteral("the port was lost");
+        if (seen.refused)
             return QStringLiteral("wrong installer code (the module answered PWDERR)");
         return QStringLiteral("the module does not answer");
     }
     // Why a page read failed after a good login.
     QString pageFailure() const {
-        if (m_link.flag(Flag::PortLost) || !m_link.connected())
-            return QStringLiteral("the port was lost");
-        if (m_link.flag(Flag::PasswordError))
-            return QStringLiteral("the module refused a page (PWDERR)");
-        if (m_link.flag(Flag::FrameError)) return QStringLiteral("the module's answer was damaged");
-        if (m_link.flag(Flag::FrameReceived))
+        const ModuleLink::LastAnswers seen = m_link.lastAnswers();
+        if (seen.portLost) return QStringLiteral("the port was lost");
+        if (seen.refused) return QStringLiteral("the module refused a page (PWDERR)");
+        if (seen.damaged) return QStringLiteral("the module's answer was damaged");
+        if (seen.frame)
             return QStringLiteral("the module answered with another page than the one asked for");
         return QStringLiteral("the module does not answer");
     }
@@ -374,12 +373,12 @@ int writeCommand(Session& s, const Options& o, const ParamImage& file) {
         if (run.blocksDone == image::kBlockCount)
             return s.fail(QStringLiteral(
                 "the module did not confirm the written blocks (no CRCOK); its data is unchanged"));
-        if (s.link().flag(Flag::WriteError))
+        if (s.link().lastAnswers().writeRefused)
             return s.fail(QStringLiteral("block %1 was refused (WRFLERR); nothing was activated")
                               .arg(run.blocksDone + 1));
         return s.fail(QStringLiteral("block %1: %2; nothing was activated")
                           .arg(run.blocksDone + 1)
-                          .arg(s.link().flag(Flag::PortLost) || !s.link().connected()
+                          .arg(s.link().lastAnswers().portLost
                                    ? QStringLiteral("the port was lost")
                                    : QStringLiteral("the module does not answer")));
     }
@@ -616,7 +615,7 @@ int clockCommand(Session& s, const Options& o) {
             case clockpage::SetResult::LoginFailed:
                 return s.fail(s.loginFailure());
             case clockpage::SetResult::Failed:
-                return s.fail(s.link().flag(Flag::WriteError)
+                return s.fail(s.link().lastAnswers().writeRefused
                                   ? QStringLiteral("the module refused the time (WRFLERR)")
                                   : QStringLiteral("the time was not confirmed: ") +
                                         s.pageFailure());

@@ -6,6 +6,7 @@
 
 #include "base/dialogs.h"
 #include "link/modulelink.h"
+#include "link/modem.h"
 #include "link/protocol.h"
 #include "link/texts.h"
 #include "params/trafficmask.h"
@@ -62,10 +63,7 @@ void TSerialForm::btCloseClick() {
 void TSerialForm::btClearClick() { RxMemo->clear(); }
 
 void TSerialForm::btATClick() {
-    // An "AT" into an exchange or a dialling modem would spoil what runs there.
-    if (m_link.lineHeld()) {
-        m_link.setStatusText(QString::fromUtf8(texts::kBusy));
-        return;
-    }
-    reportComErrors(m_dialogs, [this] { m_link.SendCommandEcho(proto::kModemAt); });
+    reportComErrors(m_dialogs, [this] {
+        if (!modem::probe(m_link)) m_link.setStatusText(QString::fromUtf8(texts::kBusy));
+    });
 }

@@ -44,17 +44,8 @@ CheckOutcome check(ModuleExchange& exchange, const frame::Frame& control,
                    const std::function<void()>& loggedIn) {
     if (!exchange.login()) return CheckOutcome::LoginFailed;
     if (loggedIn) loggedIn();
-    ModuleLink& link = exchange.link();
-    // The control page goes out as any written page, but its answer is "FIRMWAREOK", which
-    // can only follow the closing CR.
-    link.clearFlags({Flag::FrameReceived, Flag::FrameError, Flag::FirmwareOk});
-    link.SendCommand(proto::kWriteFrame);
-    link.SendRaw(frame::toHex(control));
-    link.clearFlags({Flag::FirmwareOk});
-    link.SendReturn();
-    return exchange.waitUntil([&] { return link.flag(Flag::FirmwareOk); }, kCheckTicks)
-               ? CheckOutcome::Confirmed
-               : CheckOutcome::NoAnswer;
+    return exchange.writeFrameAwaitingFirmwareOk(control, kCheckTicks) ? CheckOutcome::Confirmed
+                                                                      : CheckOutcome::NoAnswer;
 }
 
 Progress progressAt(int page, int pageCount) {

@@ -76,12 +76,7 @@ ModuleExchange::PageResult ModuleExchange::readPages(
 ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
                                                        OnWriteError onError, int ticks) {
     if (stopRequested()) return WriteResult::Stopped;
-    m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
-    m_link.SendCommand(proto::kWriteFrame);
-    m_link.SendRaw(frame::toHex(f));
-    // Cleared just before the closing CR: an acknowledgement can only follow that.
-    m_link.clearFlags({Flag::WriteOk, Flag::WriteError});
-    m_link.SendReturn();
+    sendFrame(f, {Flag::WriteOk, Flag::WriteError});
     const Flag got =
         onError == OnWriteError::EndsWait
             ? m_link.wait(m_link.tickCounter(), ticks,
@@ -96,6 +91,41 @@ ModuleExchange::WriteResult ModuleExchange::writeFrame(const frame::Frame& f,
             return WriteResult::Stopped;
         default:
             return WriteResult::NoAnswer;
+    }
+}
+
+void ModuleExchange::sendFrame(const frame::Frame& f, std::initializer_list<Flag> awaited) {
+    m_link.clearFlags({Flag::FrameReceived, Flag::FrameError});
+    m_link.SendCommand(proto::kWriteFrame);
+    m_link.SendRaw(frame::toHex(f));
+    // Cleared just before the closing CR: an acknowledgement can only follow that.
+    m_link.clearFlags(awaited);
+    m_link.SendReturn();
+}
+
+bool ModuleExchange::writeFrameAwaitingFirmwareOk(const frame::Frame& f, int ticks) {
+    if (stopRequested()) return false;
+    sendFrame(f, {Flag::FirmwareOk});
+    return waitUntil([this] { return m_link.flag(Flag::FirmwareOk); }, ticks);
+}
+
+ModuleExchange::Verdict ModuleExchange::authorisedCommand(int k, int ticks) {
+    // A keep-alive answer comes within a line's round trip; this is ample.
+    constexpr int kKeepAliveSettleTicks = 5;
+    if (m_link.keepAliveAwaited())
+        m_link.waitFor(m_link.tickCounter(), kKeepAliveSettleTicks, [this] {
+            return !m_link.keepAliveAwaited() || m_link.flag(Flag::PortLost);
+        });
+    m_link.clearFlags({Flag::PasswordOk, Flag::PasswordError});
+    m_link.SendAuthorised(k);
+    switch (m_link.wait(m_link.tickCounter(), ticks,
+                        {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost})) {
+        case Flag::PasswordOk:
+            return Verdict::Accepted;
+        case Flag::PasswordError:
+            return Verdict::Refused;
+        default:
+            return Verdict::NoAnswer;
     }
 }
 

@@ -2,11 +2,13 @@
 
 #include <QString>
 #include <functional>
+#include <initializer_list>
 
 #include "link/pageframe.h"
 #include "link/protocol.h"
 
 class ModuleLink;
+enum class Flag;
 
 // The one way to talk pages with the module. For its lifetime it holds the line (LineState
 // Exchange): the keep-alive and pollers stay quiet (ModuleLink::canPoll) until it ends. An
@@ -63,6 +65,16 @@ public:
     enum class OnWriteError { EndsWait, WaitsOn };
     WriteResult writeFrame(const frame::Frame& f, OnWriteError onError,
                            int ticks = proto::kPageWriteTicks);
+    // The firmware's control page: written as any page ("WRFL", digits, CR), but answered
+    // "FIRMWAREOK" once the module has checked what it holds. True when that came in time.
+    bool writeFrameAwaitingFirmwareOk(const frame::Frame& f, int ticks);
+
+    // An authorised command (code k) whose answer is the module's verdict: "PWDOK" accepted,
+    // "PWDERR" refused. A keep-alive still awaited when the exchange began is answered first,
+    // so its "PWDOK" never passes for this command's.
+    enum class Verdict { Accepted, Refused, NoAnswer };
+    Verdict authorisedCommand(int k, int ticks);
+
     // "WRACT", then waits for "CRCOK". False without it, Stop included.
     bool activate(int ticks = proto::kActivateTicks);
 
@@ -73,6 +85,10 @@ public:
     bool stopRequested() const;
 
 private:
+    // "WRFL", the frame's digits and CR; `awaited` is cleared just before the CR, since an
+    // acknowledgement can only follow that.
+    void sendFrame(const frame::Frame& f, std::initializer_list<Flag> awaited);
+
     ModuleLink& m_link;
     bool m_acquired;
 };

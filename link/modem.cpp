@@ -61,6 +61,12 @@ bool dial(ModuleLink& link, const QString& number,
     return connected;
 }
 
+bool probe(ModuleLink& link) {
+    if (link.lineHeld()) return false;
+    link.SendCommandEcho(proto::kModemAt);
+    return true;
+}
+
 void hangUp(ModuleLink& link) {
     link.setAbort();
     const ModuleLink::ModemHold hold(link, ModuleLink::ModemActivity::HangingUp);

@@ -37,6 +37,10 @@ constexpr const char* kHangUpFailed = " A vonal bontása nem sikerült: a modem 
 // when the modem reported a connection.
 bool dial(ModuleLink& link, const QString& number, const std::function<void(const QString&)>& tell);
 
+// The traffic window's "AT": one probe with its echo, answered or not. Refused (false, nothing
+// sent) while the line is held: an "AT" would land in an exchange or a dialling modem.
+bool probe(ModuleLink& link);
+
 // Hangs up, with the escape sequence if the modem does not answer: it is on line then and
 // passes every command through to the module.
 void hangUp(ModuleLink& link);

@@ -175,6 +175,19 @@ public:
 
     const frame::Frame& frameBuffer() const { return m_frameBuffer; }
 
+    // What the receiver saw of the last exchange's answers, for saying why it failed.
+    struct LastAnswers {
+        bool portLost;      // the port went (or is closed)
+        bool refused;       // "PWDERR"
+        bool damaged;       // a frame that failed its check
+        bool frame;         // a sound frame (of another page, where the exchange failed)
+        bool writeRefused;  // "WRFLERR"
+    };
+    LastAnswers lastAnswers() const {
+        return {flag(Flag::PortLost) || !connected(), flag(Flag::PasswordError),
+                flag(Flag::FrameError), flag(Flag::FrameReceived), flag(Flag::WriteError)};
+    }
+
     // The module's data version as last read; -1 while a transfer's check is pending.
     int dataVer() const { return m_dataVer; }
     void setDataVer(int version) { m_dataVer = version; }

@@ -7,29 +7,16 @@
 
 namespace alarmstop {
 
-namespace {
-// A keep-alive's answer comes within a line's round trip; this is ample.
-constexpr int kKeepAliveSettleTicks = 5;
-}  // namespace
-
 Verdict sendAndAwait(ModuleExchange& exchange) {
-    ModuleLink& link = exchange.link();
-    // A keep-alive sent just before the exchange paused it may still be answered; that
-    // "PWDOK" must land before the flags are cleared, not after.
-    if (link.keepAliveAwaited())
-        link.waitFor(link.tickCounter(), kKeepAliveSettleTicks,
-                     [&] { return !link.keepAliveAwaited() || link.flag(Flag::PortLost); });
-    link.clearFlags({Flag::PasswordOk, Flag::PasswordError});
-    link.SendAuthorised(proto::kAuthStopAlarm);
-    switch (link.wait(link.tickCounter(), proto::kAlarmStopTicks,
-                      {Flag::PasswordOk, Flag::PasswordError, Flag::PortLost})) {
-        case Flag::PasswordOk:
+    switch (exchange.authorisedCommand(proto::kAuthStopAlarm, proto::kAlarmStopTicks)) {
+        case ModuleExchange::Verdict::Accepted:
             return Verdict::Stopped;
-        case Flag::PasswordError:
+        case ModuleExchange::Verdict::Refused:
             return Verdict::WrongCode;
-        default:
-            return Verdict::NoAnswer;
+        case ModuleExchange::Verdict::NoAnswer:
+            break;
     }
+    return Verdict::NoAnswer;
 }
 
 QString message(Verdict verdict) {
