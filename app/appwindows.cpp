@@ -42,24 +42,17 @@ TelvoraWindows::TelvoraWindows(UserDialogs& dialogs, const Timings& timings,
     };
     // Polling runs while the window is open; the line's owner keeps the keep-alive quiet.
     mainForm.onStatus = [this] {
-        link.beginPolling();
-        statusForm.StatusTimer().start();
-        statusForm.PollPause = 0;
+        statusForm.startPolling();
         statusForm.exec();
-        statusForm.StatusTimer().stop();
-        link.endPolling();
+        statusForm.stopPolling();
     };
     mainForm.onClock = [this] { clockForm.exec(); };
     // The radio window polls while it is open; the keep-alive and the status polls wait.
     mainForm.onRFlearn = [this] {
-        link.clearFlags({Flag::RadioRefused});
-        link.beginPolling();
         statusForm.StatusTimer().stop();
-        rfForm.RFTimer().start();
-        rfForm.PollPause = 0;
+        rfForm.startPolling();
         rfForm.exec();
-        rfForm.RFTimer().stop();
-        link.endPolling();
+        rfForm.stopPolling();
     };
     mainForm.onFirmware = [this] {
         firmwareForm.show();

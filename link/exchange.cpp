@@ -103,6 +103,18 @@ void ModuleExchange::sendFrame(const frame::Frame& f, std::initializer_list<Flag
     m_link.SendReturn();
 }
 
+void ModuleExchange::sendAuthorised(int k) {
+    if (stopRequested()) return;
+    m_link.clearFlags({Flag::PasswordOk, Flag::PasswordError});
+    m_link.SendAuthorised(k);
+}
+
+bool ModuleExchange::refused() const { return m_link.flag(Flag::PasswordError); }
+
+bool ModuleExchange::portLost() const {
+    return m_link.flag(Flag::PortLost) || !m_link.connected();
+}
+
 bool ModuleExchange::writeFrameAwaitingFirmwareOk(const frame::Frame& f, int ticks) {
     if (stopRequested()) return false;
     sendFrame(f, {Flag::FirmwareOk});

@@ -65,6 +65,14 @@ public:
     enum class OnWriteError { EndsWait, WaitsOn };
     WriteResult writeFrame(const frame::Frame& f, OnWriteError onError,
                            int ticks = proto::kPageWriteTicks);
+    // An authorised command (code k) whose answer, if any, its caller looks for itself (a
+    // login before the names download, the alarm stops before the one whose verdict counts,
+    // a teach or delete, a status poll). Clears the password flags first.
+    void sendAuthorised(int k);
+    // What the receiver saw of this exchange's answers so far.
+    bool refused() const;   // "PWDERR"
+    bool portLost() const;  // the port went, or is closed
+
     // The firmware's control page: written as any page ("WRFL", digits, CR), but answered
     // "FIRMWAREOK" once the module has checked what it holds. True when that came in time.
     bool writeFrameAwaitingFirmwareOk(const frame::Frame& f, int ticks);

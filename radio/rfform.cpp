@@ -46,7 +46,7 @@ QColor textOn(radio::SlotColour colour) {
 }  // namespace
 
 TFormRF::TFormRF(ModuleLink& link, UserDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_link(link), m_dialogs(dialogs) {
+    : QDialog(parent), m_poller(link), PollPause(m_poller.pause()), m_link(link), m_dialogs(dialogs) {
     setWindowTitle(QStringLiteral("Rádiós eszközök tanítása"));
     buildControls();
     m_rfTimer.setInterval(link.timings().pollMs);
@@ -206,18 +206,27 @@ void TFormRF::ShowRadioFrame(const QByteArray& line) {
     pbRFTerero->setValue(view->strengthBar);
 }
 
+void TFormRF::startPolling() {
+    m_poller.takeRadioRefused();
+    m_poller.start();
+    m_rfTimer.start();
+}
+
+void TFormRF::stopPolling() {
+    m_rfTimer.stop();
+    m_poller.stop();
+}
+
 void TFormRF::RFTimerTimer() {
-    if (m_link.flag(Flag::RadioRefused)) {
-        m_link.clearFlags({Flag::RadioRefused});
+    if (m_poller.takeRadioRefused()) {
         m_dialogs.message(QString::fromUtf8(radio::kRefused));
         return;
     }
-    if (PollPause > 1) --PollPause;
-    // An exchange holds the line (a teach, or another window's transfer): a poll now would
-    // land between its command and the answer.
-    if (PollPause != 0 || !m_link.canPoll()) return;
+    // A hold, or an exchange (a teach, or another window's transfer), keeps the line: a poll
+    // now would land between its command and the answer.
+    if (!m_poller.tick()) return;
     try {
-        m_link.SendAuthorised(proto::kAuthPollRadio);
+        m_poller.poll(proto::kAuthPollRadio);
     } catch (const EComPort& e) {
         // Once per opening: the next tick would fail the same way, twice a second.
         if (!m_pollErrorShown) {
@@ -228,13 +237,10 @@ void TFormRF::RFTimerTimer() {
 }
 
 bool TFormRF::holdPolling(int pause) {
-    PollPause = pause;
     const Timings& t = m_link.timings();
-    // Only a safety net: the poll ticks end the wait long before it runs out.
-    const int ticks = 4 * pause * std::max(1, t.pollMs / std::max(1, t.tickMs)) + 10;
-    auto gone = [this] { return !isVisible() || !m_link.connected() || !m_rfTimer.isActive(); };
-    m_link.waitFor(m_link.tickCounter(), ticks, [&] { return PollPause <= 1 || gone(); });
-    return PollPause <= 1 && !gone();
+    return m_poller.hold(pause, t.pollMs / std::max(1, t.tickMs), [this] {
+        return !isVisible() || !m_link.connected() || !m_rfTimer.isActive();
+    });
 }
 
 void TFormRF::setCommandButtonsEnabled(bool enabled) {
@@ -260,7 +266,7 @@ void TFormRF::sendBetweenPauses(int command, int pause) {
     } restore{this};
     try {
         if (!holdPolling(pause)) return;
-        m_link.SendAuthorised(command);
+        exchange.sendAuthorised(command);
         holdPolling(pause);
     } catch (const EComPort& e) {
         m_dialogs.message(e.message());

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <array>
 
+#include "link/linepoller.h"
 #include "radio/radioframe.h"
 
 class ModuleLink;
@@ -18,12 +19,19 @@ class UserDialogs;
 // shows every radio frame the receiver hands it. Teaches one slot or deletes them all.
 class TFormRF : public QDialog {
     Q_OBJECT
+    // First of all: PollPause is its pause.
+    LinePoller m_poller;
+
 public:
     TFormRF(ModuleLink& link, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     // 0: polls run. 1: held. Above 1: counts down one a tick, then holds at 1.
-    qint32 PollPause = 0;
+    qint32& PollPause;
     QTimer& RFTimer() { return m_rfTimer; }
+    // The window opens and closes: its polls start and end, the line's owner told. A refusal
+    // of an earlier opening is forgotten.
+    void startPolling();
+    void stopPolling();
 
     // By device index: PanelA1..12, PanelB1..12, PanelU1..12 and their labels and buttons.
     std::array<QFrame*, radio::kSlots> Panel;

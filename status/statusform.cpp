@@ -81,7 +81,12 @@ Finally(F) -> Finally<F>;
 
 TFormStatus::TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistShort& eventList,
                          QWidget* parent)
-    : QDialog(parent), m_link(link), m_dialogs(dialogs), m_eventList(eventList) {
+    : QDialog(parent),
+      m_poller(link),
+      PollPause(m_poller.pause()),
+      m_link(link),
+      m_dialogs(dialogs),
+      m_eventList(eventList) {
     setWindowTitle(QStringLiteral("GSM-Korvanta állapotfigyelés"));
     buildControls();
     m_statusTimer.setInterval(link.timings().pollMs);
@@ -298,21 +303,19 @@ void TFormStatus::StatusTimerTimer() {
         if (isVisible()) warnPolls(texts::kNoSerial);
         return;
     }
-    if (PollPause > 1) --PollPause;
-    // An exchange of another window holds the line: a poll now would answer into it.
-    if (PollPause != 0 || !m_link.canPoll()) {
+    // A hold, or an exchange of another window, keeps the line: a poll now would answer into it.
+    if (!m_poller.tick()) {
         m_pollAwaited = false;  // a refusal now answers the exchange, not a poll
         return;
     }
-    if (m_pollAwaited && m_link.flag(Flag::PasswordError))
+    if (m_pollAwaited && m_poller.pollRefused())
         warnPolls(texts::kWrongCode);
     else if (m_statusPollsUnanswered >= kSilentStatusPolls)
         warnPolls(texts::kModuleSilent);
-    m_link.clearFlags({Flag::PasswordError});
     m_pollAwaited = true;
     try {
         const bool statusPoll = PollToggle == 0;
-        m_link.SendAuthorised(statusPoll ? proto::kAuthPollStatus : proto::kAuthPollEvents);
+        m_poller.poll(statusPoll ? proto::kAuthPollStatus : proto::kAuthPollEvents);
         if (statusPoll) ++m_statusPollsUnanswered;
     } catch (const EComPort& e) {
         // Once per opening: the next tick would fail the same way, twice a second.
@@ -323,16 +326,26 @@ void TFormStatus::StatusTimerTimer() {
     }
 }
 
+bool TFormStatus::pollsGone() const {
+    return !m_link.connected() || !m_statusTimer.isActive();
+}
+
+void TFormStatus::startPolling() {
+    m_poller.start();
+    m_statusTimer.start();
+}
+
+void TFormStatus::stopPolling() {
+    m_statusTimer.stop();
+    m_poller.stop();
+}
+
 TFormStatus::Hold TFormStatus::holdPolling(int pause) {
-    PollPause = pause;
     const Timings& t = m_link.timings();
-    // Only a safety net: the poll ticks end the wait long before it runs out.
-    const int ticks = 4 * pause * std::max(1, t.pollMs / std::max(1, t.tickMs)) + 10;
-    auto lost = [this] { return !m_link.connected() || !m_statusTimer.isActive(); };
-    m_link.waitFor(m_link.tickCounter(), ticks,
-                   [&] { return PollPause <= 1 || !isVisible() || lost(); });
+    m_poller.hold(pause, t.pollMs / std::max(1, t.tickMs),
+                  [this] { return !isVisible() || pollsGone(); });
     if (!isVisible()) return Hold::WindowClosed;
-    if (lost() || PollPause > 1) return Hold::Lost;
+    if (pollsGone() || PollPause > 1) return Hold::Lost;
     return Hold::Held;
 }
 
@@ -359,7 +372,7 @@ void TFormStatus::btLoadZoneNamesClick() {
         return;
     }
     try {
-        m_link.SendAuthorised(proto::kAuthLogin);
+        exchange.sendAuthorised(proto::kAuthLogin);
     } catch (const EComPort& e) {
         StatusBar1->showMessage(downloadFailedText());
         m_dialogs.message(e.message());
@@ -401,7 +414,7 @@ void TFormStatus::btSotpAllAlarmClick() {
                 case Hold::WindowClosed:
                     return;
             }
-            m_link.SendAuthorised(proto::kAuthStopAlarm);
+            exchange.sendAuthorised(proto::kAuthStopAlarm);
         }
         m_dialogs.message(alarmstop::message(alarmstop::sendAndAwait(exchange)));
     } catch (const EComPort& e) {
@@ -410,11 +423,9 @@ void TFormStatus::btSotpAllAlarmClick() {
 }
 
 void TFormStatus::sendPartitionCommand(int code) {
-    if (m_link.connected() && !m_link.canPoll()) {
-        StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-        return;
-    }
-    reportComErrors(m_dialogs, [&] { m_link.SendAuthorised(code); });
+    reportComErrors(m_dialogs, [&] {
+        if (!m_poller.command(code)) StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
+    });
 }
 
 void TFormStatus::btP1OFFClick() { sendPartitionCommand(proto::kAuthPartition1Off); }

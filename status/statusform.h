@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <array>
 
+#include "link/linepoller.h"
 #include "status/statusframe.h"
 
 class ModuleLink;
@@ -24,6 +25,9 @@ constexpr int kModuleMessagesKept = 1000;
 
 class TFormStatus : public QDialog {
     Q_OBJECT
+    // First of all: PollPause is its pause.
+    LinePoller m_poller;
+
 public:
     TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistShort& eventList,
                 QWidget* parent = nullptr);
@@ -31,8 +35,11 @@ public:
     // Flips on every tick and picks the next poll; kept between openings.
     qint32 PollToggle = 0;
     // 0: polls run. 1: held. Above 1: counts down one a tick while the port is open.
-    qint32 PollPause = 0;
+    qint32& PollPause;
     QTimer& StatusTimer() { return m_statusTimer; }
+    // The window opens and closes: its polls start and end, the line's owner told.
+    void startPolling();
+    void stopPolling();
 
     std::array<QLabel*, statusframe::kZones> PanelIN;  // PanelIN1..12
     std::array<QLabel*, statusframe::kZones> lbINS;    // lbINS1..12
@@ -96,6 +103,8 @@ private:
     };
     // Sets PollPause and waits until it has counted down to 1.
     Hold holdPolling(int pause);
+    // Whether the polls have stopped counting: the port closed, or the timer no longer runs.
+    bool pollsGone() const;
     void refreshCaptions();
     void sendPartitionCommand(int code);
     void buildControls();

@@ -26,21 +26,19 @@ Result pollOnce(ModuleExchange& exchange, const QLocale& locale, int polls, int 
             }
         });
     for (int p = 0; p < polls && !result.view; ++p) {
-        if (!link.connected() || link.flag(Flag::PortLost)) break;
-        link.clearFlags({Flag::PasswordError});
-        link.SendAuthorised(proto::kAuthPollStatus);
-        exchange.waitUntil(
-            [&] { return result.view.has_value() || link.flag(Flag::PasswordError); },
-            ticksPerPoll);
-        if (link.flag(Flag::PasswordError) && !result.view) break;
+        if (exchange.portLost()) break;
+        exchange.sendAuthorised(proto::kAuthPollStatus);
+        exchange.waitUntil([&] { return result.view.has_value() || exchange.refused(); },
+                           ticksPerPoll);
+        if (exchange.refused() && !result.view) break;
         if (exchange.stopRequested()) break;  // no further poll once asked to end
     }
     QObject::disconnect(watch.c);
     if (result.view)
         result.outcome = Result::Done;
-    else if (link.flag(Flag::PortLost) || !link.connected())
+    else if (exchange.portLost())
         result.outcome = Result::PortLost;
-    else if (link.flag(Flag::PasswordError))
+    else if (exchange.refused())
         result.outcome = Result::WrongCode;
     else
         result.outcome = sawLine ? Result::BadFrames : Result::NoAnswer;
