@@ -66,7 +66,8 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     memoDiff->setMinimumHeight(120);
     memoDiff->hide();
     layout->addWidget(memoDiff);
-    m_history = new TFormHistory(*this, dialogs, this);
+    m_history = new TFormHistory(
+        m_transfer, [this](const QString& path) { return loadDataFile(path); }, dialogs, this);
     m_history->setWindowFlag(Qt::Window);
 
     connect(btRead, &QPushButton::clicked, this, &TFormDownload::btReadClick);

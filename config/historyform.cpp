@@ -7,7 +7,7 @@
 #include "base/dialogs.h"
 #include "base/namedbutton.h"
 #include "config/datafile.h"
-#include "config/downloadform.h"
+#include "config/transfer.h"
 #include "params/paramtext.h"
 
 namespace {
@@ -15,8 +15,9 @@ const char* const kNoEntries = "Nincs még mentett konfiguráció.";
 const char* const kSame = "Nincs eltérés: a kép ugyanezt tartalmazza.";
 }  // namespace
 
-TFormHistory::TFormHistory(TFormDownload& download, UserDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_download(download), m_dialogs(dialogs) {
+TFormHistory::TFormHistory(ConfigTransfer& transfer, Loader load, UserDialogs& dialogs,
+                           QWidget* parent)
+    : QDialog(parent), m_transfer(transfer), m_load(std::move(load)), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("FormHistory"));
     setWindowTitle(QStringLiteral("GSM-Korvanta - Konfigurációs előzmények"));
 
@@ -60,7 +61,7 @@ TFormHistory::TFormHistory(TFormDownload& download, UserDialogs& dialogs, QWidge
 }
 
 void TFormHistory::refresh() {
-    m_entries = history::list(m_download.transfer().historyFolder());
+    m_entries = history::list(m_transfer.historyFolder());
     gridEntries->clearContents();
     gridEntries->setRowCount(int(m_entries.size()));
     for (int r = 0; r < m_entries.size(); ++r) {
@@ -92,7 +93,7 @@ void TFormHistory::showDifferences(const QString& path, const QString& title) {
         return;
     }
     const QList<paramtext::Difference> diffs =
-        paramtext::compare(other.bytes(), m_download.ConfigImage().bytes());
+        paramtext::compare(other.bytes(), m_transfer.ConfigImage().bytes());
     QStringList lines{title, QStringLiteral("paraméter: ez a konfiguráció -> a kép"), QString()};
     if (diffs.isEmpty()) lines << QString::fromUtf8(kSame);
     for (const paramtext::Difference& d : diffs) lines << paramtext::diffLine(d);
@@ -102,7 +103,7 @@ void TFormHistory::showDifferences(const QString& path, const QString& title) {
 void TFormHistory::btLoadEntryClick() {
     const int row = gridEntries->currentRow();
     if (row < 0 || row >= m_entries.size()) return;
-    if (m_download.loadDataFile(m_entries[row].path)) gridEntriesSelect();
+    if (m_load(m_entries[row].path)) gridEntriesSelect();
 }
 
 void TFormHistory::btCompareFileClick() {

@@ -4,10 +4,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <functional>
 
 #include "config/history.h"
 
-class TFormDownload;
+class ConfigTransfer;
 class UserDialogs;
 
 // The configurations kept in the history, newest first. For the entry picked it shows the
@@ -16,7 +17,11 @@ class UserDialogs;
 class TFormHistory : public QDialog {
     Q_OBJECT
 public:
-    TFormHistory(TFormDownload& download, UserDialogs& dialogs, QWidget* parent = nullptr);
+    // Loads a data file into the image the way the transfer window's "Beolvasás fájlból"
+    // does; true when it was taken.
+    using Loader = std::function<bool(const QString& path)>;
+    TFormHistory(ConfigTransfer& transfer, Loader load, UserDialogs& dialogs,
+                 QWidget* parent = nullptr);
 
     QTableWidget* gridEntries;  // time, event
     QPlainTextEdit* memoDiff;
@@ -36,7 +41,8 @@ private:
     // Shows what differs between `other` and the image, or why it cannot.
     void showDifferences(const QString& path, const QString& title);
 
-    TFormDownload& m_download;
+    ConfigTransfer& m_transfer;
+    Loader m_load;
     UserDialogs& m_dialogs;
     QList<history::Entry> m_entries;
 };
