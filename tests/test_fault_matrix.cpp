@@ -286,15 +286,11 @@ Q_DECLARE_METATYPE(Column)
 class TestFaultMatrix : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    const QDir m_home{testHome()};  // this program's own
     QList<Row> m_rows;
 
 private slots:
     void initTestCase() {
-        // A home of its own: the program's files land in it, and no other run clears the
-        // ports folder under this one.
-        QVERIFY(m_home.isValid());
-        qputenv("HOME", m_home.path().toLocal8Bit());
         prepareEndToEnd();
         m_rows = rows(m_home.path());
     }

@@ -12,13 +12,14 @@
 #include "link/timing.h"
 #include "sim/korvantasim.h"
 #include "support/faultyserial.h"
+#include "support/ownhome.h"
 #include "support/scripteddialogs.h"
 
 // End-to-end tests run with 5 ms ticks: a 30-tick login timeout lasts 150 ms. A lost port's
 // device is looked for every 20 ms.
 inline Timings endToEndTimings() { return {5, 25, 40, 5, 20}; }
 
-// ... and in a ports folder of their own.
+// ... and in a ports folder of their own (in the program's own home: see ownhome.h).
 inline void prepareEndToEnd() {
     QStandardPaths::setTestModeEnabled(true);
     QDir(portsFolder()).removeRecursively();
