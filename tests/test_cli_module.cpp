@@ -51,7 +51,7 @@ QByteArray readFile(const QString& path) {
 class TestCliModule : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    const QDir m_home{testHome()};  // this program's own
     QProcessEnvironment m_env;
     std::unique_ptr<KorvantaSim> m_sim;
     QByteArray m_seen;  // every byte the program printed, for the code check at the end
@@ -134,11 +134,8 @@ class TestCliModule : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_home.isValid());
-        // The child finds the port where this process links it: both look in this home.
-        qputenv("HOME", m_home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toLocal8Bit());
+        // The child finds the port where this process links it: both look in this program's
+        // own home, which the child inherits.
         QDir(portsFolder()).removeRecursively();
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.remove(QStringLiteral("TELVORA_CODE"));

@@ -14,16 +14,10 @@
 class TestCodeSecret : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    const QDir m_home{testHome()};  // this program's own
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_home.isValid());
-        qputenv("HOME", m_home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral("data")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toLocal8Bit());
-        prepareEndToEnd();
-    }
+    void initTestCase() { prepareEndToEnd(); }
 
     void wholeSessionLeavesNoTrace() {
         const QString code = QStringLiteral("908172");

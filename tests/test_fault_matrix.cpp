@@ -28,6 +28,9 @@
 // cell checks what an installer on site relies on: the text shown is the true one, no success
 // is claimed, the wait ends within its ticks, and neither the image, the module nor any file
 // has changed. A cell that cannot happen says why.
+//
+// Most of the matrix's time is waits that no answer ends, so it runs on 1 ms ticks, and every
+// time the simulator is given (a late answer's delay, the modem's) derives from them.
 using Mode = KorvantaSim::FaultMode;
 using Kind = KorvantaSim::CommandKind;
 
@@ -51,6 +54,12 @@ const QString kWrongCode = QString::fromUtf8(texts::kWrongCode);
 const QString kNoAnswer = QString::fromUtf8(texts::kNoAnswer);
 const QString kShortNoAnswer = QStringLiteral("A modul nem válaszol!");
 const QString kReadFailed = QStringLiteral("Leolvasás sikertelen.");
+
+const Timings kTimings = shortTickTimings();
+// The modem connects within a few ticks of the dial's 200, and hears "+++" after a guard time
+// well inside the 20 ticks of silence the program keeps around it.
+const int kModemConnectMs = 20 * kTimings.tickMs;
+const int kModemGuardMs = 4 * kTimings.tickMs;
 
 QByteArray randomImage(quint32 seed) {
     QByteArray out(2048, '\0');
@@ -81,7 +90,8 @@ QMap<QString, QByteArray> filesUnder(const QString& dir) {
 // The windows rig, with what the transfer window's last transfer ended in.
 struct Rig : WindowsRig {
     explicit Rig(const QString& home)
-        : WindowsRig(QStringLiteral("COM84"), home + QStringLiteral("/setup.ini")) {
+        : WindowsRig(QStringLiteral("COM84"), home + QStringLiteral("/setup.ini"),
+                     QStringLiteral("1234"), kTimings) {
         windows.mainForm.edPhoneNr->setText(QStringLiteral("0630"));
         QObject::connect(&windows.downloadForm.transfer(), &ConfigTransfer::finished,
                          [this](ConfigTransfer::Outcome o) { outcome = o; });
@@ -232,15 +242,15 @@ QList<Row> rows(const QString& dir) {
         {"dial", Kind::Dial, any, Answer::Modem, 400,
          [](Rig& r) {
              r.sim.setModem(true);
-             r.sim.setModemConnectMs(20);
+             r.sim.setModemConnectMs(kModemConnectMs);
          },
          [press](Rig& r) { press(r.windows.mainForm.btDial); },
          said({QString::fromUtf8(modem::kNoConnection)}), {QString::fromUtf8(texts::kRemoteOk)}},
         {"hang-up", Kind::HangUp, any, Answer::Modem, 400,
          [press](Rig& r) {
              r.sim.setModem(true);
-             r.sim.setModemConnectMs(20);
-             r.sim.setModemGuardMs(40);
+             r.sim.setModemConnectMs(kModemConnectMs);
+             r.sim.setModemGuardMs(kModemGuardMs);
              press(r.windows.mainForm.btDial);
              r.seen.clear();
          },
@@ -294,15 +304,11 @@ using Outcome = std::function<bool(Rig&)>;
 class TestFaultMatrix : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    const QDir m_home{testHome()};  // this program's own
     QList<Row> m_rows;
 
 private slots:
     void initTestCase() {
-        // A home of its own: the program's files land in it, and no other run clears the
-        // ports folder under this one.
-        QVERIFY(m_home.isValid());
-        qputenv("HOME", m_home.path().toLocal8Bit());
         prepareEndToEnd();
         m_rows = rows(m_home.path());
     }
@@ -352,8 +358,10 @@ private slots:
         fault.command = spec.command;
         fault.page = spec.page;
         fault.seed = quint32(row * 31 + column);
-        // Later than every wait of the exchange, attempts and all.
-        const int lateMs = 2 * spec.maxTicks * endToEndTimings().tickMs + 200;
+        // Later than every wait of the exchange, attempts and all. The waits take well under
+        // half their maxTicks, so a loaded machine may stretch each tick to several times its
+        // length before an answer meant to be late comes in time.
+        const int lateMs = 2 * spec.maxTicks * kTimings.tickMs + 200;
         if (*mode == Mode::Late) fault.delayMs = lateMs;
         const int id = r.sim.addFault(fault);
 
@@ -388,7 +396,7 @@ private slots:
         QVERIFY2(spec.failureShown(r, column), qPrintable(r.told().join(" | ")));
         if (*mode == Mode::Late) {
             // The answers that come after the exchange gave up change nothing either.
-            r.pump([] { return false; }, lateMs / endToEndTimings().tickMs + 20);
+            r.pump([] { return false; }, lateMs / kTimings.tickMs + 20);
             unchanged();
         }
         // What the program wrote while the module failed: nothing.

@@ -79,7 +79,8 @@ private slots:
     void initTestCase() { prepareEndToEnd(); }
 
     void init() {
-        m_rig = std::make_unique<SimRig>(QStringLiteral("COM88"));
+        // Short ticks: most of this test is waits that no answer ends.
+        m_rig = std::make_unique<SimRig>(QStringLiteral("COM88"), shortTickTimings());
         QVERIFY2(m_rig->started, qPrintable(m_rig->error));
         m_sim = &m_rig->sim;
         m_link = &m_rig->link;

@@ -17,9 +17,9 @@
 // module. It keeps every status text the windows show, and setup.ini goes to `setupPath`.
 struct WindowsRig {
     WindowsRig(const QString& comName, const QString& setupPath,
-               const QString& code = QStringLiteral("1234"))
-        : started(sim.start(comName, &error)),
-          windows(dialogs, endToEndTimings(), makeDevice(), setupPath) {
+               const QString& code = QStringLiteral("1234"),
+               const Timings& timings = endToEndTimings())
+        : started(sim.start(comName, &error)), windows(dialogs, timings, makeDevice(), setupPath) {
         sim.setInstallerCode(code);
         windows.mainForm.edPWD->setText(code);
         QObject::connect(&windows.link, &ModuleLink::statusText,
