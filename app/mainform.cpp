@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "base/namedbutton.h"
 #include "base/plaintext.h"
 #include "base/windowfit.h"
@@ -308,42 +309,34 @@ void TForm1::btATHClick() {
 void TForm1::StatusBar1Click() { setWindowTitle(statusText()); }
 
 void TForm1::btAskVersionClick() {
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        // A transfer is talking to the module; say so rather than ignore the button.
-        setStatus(QString::fromUtf8(texts::kBusy));
-        return;
-    }
-    btAskVersion->setEnabled(false);
-    struct Reenable {
-        QPushButton* b;
-        ~Reenable() { b->setEnabled(true); }
-    } reenable{btAskVersion};
-    const QString text = runVersionQuery(exchange);
-    if (!text.isEmpty()) m_dialogs.message(text);
+    // The query itself says when the port is closed; a held line is said here, rather than
+    // the button being ignored.
+    withLine(m_link, [this](const QString& t) { setStatus(t); }, [this](ModuleExchange& exchange) {
+        btAskVersion->setEnabled(false);
+        struct Reenable {
+            QPushButton* b;
+            ~Reenable() { b->setEnabled(true); }
+        } reenable{btAskVersion};
+        const QString text = runVersionQuery(exchange);
+        if (!text.isEmpty()) m_dialogs.message(text);
+    });
 }
 
 void TForm1::btSotpAllAlarmClick() {
     if (!m_dialogs.confirm(QString::fromUtf8(alarmstop::kConfirm))) return;
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
     // Holding the exchange keeps the keep-alive quiet while the verdict is awaited: its
     // "PWDOK" would pass for the module's confirmation of a stop it never heard.
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        setStatus(QString::fromUtf8(texts::kBusy));
-        return;
-    }
-    btSotpAllAlarm->setEnabled(false);
-    setStatus(QString::fromUtf8(alarmstop::kRunning));
-    struct Restore {
-        TForm1* form;
-        ~Restore() {
-            form->btSotpAllAlarm->setEnabled(true);
-            form->setStatus(QString());
-        }
-    } restore{this};
-    m_dialogs.message(alarmstop::message(alarmstop::sendAndAwait(exchange)));
+    withModule(m_link, m_dialogs, [this](const QString& t) { setStatus(t); },
+               [this](ModuleExchange& exchange) {
+                   btSotpAllAlarm->setEnabled(false);
+                   setStatus(QString::fromUtf8(alarmstop::kRunning));
+                   struct Restore {
+                       TForm1* form;
+                       ~Restore() {
+                           form->btSotpAllAlarm->setEnabled(true);
+                           form->setStatus(QString());
+                       }
+                   } restore{this};
+                   m_dialogs.message(alarmstop::message(alarmstop::sendAndAwait(exchange)));
+               });
 }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "base/namedbutton.h"
 #include "clock/clockpage.h"
 #include "link/ecomport.h"
@@ -63,18 +64,9 @@ TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDa
 }
 
 void TFormClock::btReadClockClick() {
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
     std::optional<clockpage::ReadResult> result;
     QString comError;
-    {
-        ModuleExchange exchange(m_link);
-        if (!exchange.acquired()) {
-            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-            return;
-        }
+    const bool ran = withModule(m_link, m_dialogs, showStatus(), [&](ModuleExchange& exchange) {
         StatusBar1->showMessage(QString::fromUtf8(clockpage::kReading));
         btReadClock->setEnabled(false);
         Reenable reenable{btReadClock};
@@ -83,7 +75,8 @@ void TFormClock::btReadClockClick() {
         } catch (const EComPort& e) {
             comError = e.message();
         }
-    }
+    });
+    if (!ran) return;
     // The boxes come after the exchange: the link is free again while the user reads them.
     if (result && result->outcome == clockpage::ReadResult::Done) {
         m_dialogs.message(result->text);
@@ -97,19 +90,10 @@ void TFormClock::btReadClockClick() {
 }
 
 void TFormClock::btSetTimeClick() {
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
     std::optional<clockpage::SetResult> result;
     QString verdict;
     QString comError;
-    {
-        ModuleExchange exchange(m_link);
-        if (!exchange.acquired()) {
-            StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-            return;
-        }
+    const bool ran = withModule(m_link, m_dialogs, showStatus(), [&](ModuleExchange& exchange) {
         btSetTime->setEnabled(false);
         Reenable reenable{btSetTime};
         try {
@@ -120,7 +104,8 @@ void TFormClock::btSetTimeClick() {
             comError = e.message();
         }
         verdict = exchange.verdict();
-    }
+    });
+    if (!ran) return;
     if (result == clockpage::SetResult::LoginFailed) m_dialogs.message(verdict);
     if (!comError.isEmpty()) m_dialogs.message(comError);
     StatusBar1->showMessage(QString::fromUtf8(

@@ -31,6 +31,10 @@ public:
     QString statusText() const { return StatusBar1->currentMessage(); }
 
 private:
+    // Where this window's operations report, for the shared opening.
+    std::function<void(const QString&)> showStatus() {
+        return [this](const QString& t) { StatusBar1->showMessage(t); };
+    }
     ModuleLink& m_link;
     UserDialogs& m_dialogs;
     std::function<QDateTime()> m_pcClock;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/lineopening.h"
 #include "config/history.h"
 #include "config/versionquery.h"
 #include "link/exchange.h"
@@ -51,11 +52,13 @@ ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
         emit message(QString::fromUtf8(texts::kNoSerial));
         return Outcome::NotConnected;
     }
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        m_link.setStatusText(QString::fromUtf8(texts::kBusy));
-        return Outcome::Busy;
-    }
+    Outcome outcome = Outcome::Busy;
+    withLine(m_link, [this](const QString& t) { m_link.setStatusText(t); },
+             [&](ModuleExchange& exchange) { outcome = performIn(exchange, kind); });
+    return outcome;
+}
+
+ConfigTransfer::Outcome ConfigTransfer::performIn(ModuleExchange& exchange, Kind kind) {
     paintAll(kind == Kind::Compare ? PanelColour::Yellow : PanelColour::White);
     emit buttonsEnabled(false);
     // Buttons come back however the transfer ends, a serial error included.

@@ -59,6 +59,7 @@ private:
     enum class Kind { Read, Write, Compare };
     Outcome run(Kind kind);
     Outcome perform(Kind kind);
+    Outcome performIn(ModuleExchange& exchange, Kind kind);
     Outcome readBlocks(ModuleExchange& exchange);
     Outcome writeBlocks(ModuleExchange& exchange);
     Outcome compareBlocks(ModuleExchange& exchange);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "base/namedbutton.h"
 #include "events/eventgrid.h"
 #include "link/exchange.h"
@@ -95,15 +96,11 @@ void TFormEventlistShort::ShowEventList() {
 }
 
 void TFormEventlistShort::btLoadEventsClick() {
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        showStatus(QString::fromUtf8(texts::kBusy));
-        return;
-    }
+    withModule(m_link, m_dialogs, [this](const QString& t) { showStatus(t); },
+               [this](ModuleExchange& exchange) { loadEvents(exchange); });
+}
+
+void TFormEventlistShort::loadEvents(ModuleExchange& exchange) {
     btLoadEvents->setEnabled(false);
     Reenable reenable{btLoadEvents};
     QByteArray pages;
@@ -129,12 +126,10 @@ DownloadOutcome TFormEventlistShort::LoadNames(QStatusBar* statusBar) {
         m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
         return DownloadOutcome::NotConnected;
     }
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        statusBar->showMessage(QString::fromUtf8(texts::kBusy));
-        return DownloadOutcome::Busy;
-    }
-    return LoadNames(statusBar, exchange);
+    DownloadOutcome outcome = DownloadOutcome::Busy;
+    withLine(m_link, [statusBar](const QString& t) { statusBar->showMessage(t); },
+             [&](ModuleExchange& exchange) { outcome = LoadNames(statusBar, exchange); });
+    return outcome;
 }
 
 DownloadOutcome TFormEventlistShort::LoadNames(QStatusBar* statusBar, ModuleExchange& exchange) {

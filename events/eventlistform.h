@@ -48,6 +48,7 @@ public:
     QString cell(int row, int column) const;
 
 private:
+    void loadEvents(ModuleExchange& exchange);
     void setCell(int row, int column, const QString& text);
     void showStatus(const QString& text) { StatusBarEventListShort->showMessage(text); }
 

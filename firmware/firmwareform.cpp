@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "base/namedbutton.h"
 #include "firmware/upload.h"
 #include "link/ecomport.h"
@@ -102,26 +103,24 @@ bool TFormFirmware::canSend() {
 bool TFormFirmware::withExchange(const std::function<void(ModuleExchange&)>& body) {
     m_verdict.clear();
     m_comError.clear();
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-        return false;
-    }
-    setTransferButtonsEnabled(false);
-    struct Restore {
-        TFormFirmware* form;
-        ~Restore() {
-            form->m_uploading = false;
-            form->setTransferButtonsEnabled(true);
-        }
-    } restore{this};
-    try {
-        body(exchange);
-    } catch (const EComPort& e) {
-        m_comError = e.message();
-    }
-    m_verdict = exchange.verdict();
-    return true;
+    return withLine(
+        m_link, [this](const QString& t) { StatusBar1->showMessage(t); },
+        [&](ModuleExchange& exchange) {
+            setTransferButtonsEnabled(false);
+            struct Restore {
+                TFormFirmware* form;
+                ~Restore() {
+                    form->m_uploading = false;
+                    form->setTransferButtonsEnabled(true);
+                }
+            } restore{this};
+            try {
+                body(exchange);
+            } catch (const EComPort& e) {
+                m_comError = e.message();
+            }
+            m_verdict = exchange.verdict();
+        });
 }
 
 void TFormFirmware::btStartClick() {

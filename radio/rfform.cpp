@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "link/ecomport.h"
 #include "link/exchange.h"
 #include "link/modulelink.h"
@@ -251,26 +252,24 @@ void TFormRF::setCommandButtonsEnabled(bool enabled) {
 void TFormRF::sendBetweenPauses(int command, int pause) {
     // The exchange keeps every other sender off the line until the second pause is over, and
     // refuses to start while another window's transfer runs.
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        m_dialogs.message(QString::fromUtf8(texts::kBusy));
-        return;
-    }
-    setCommandButtonsEnabled(false);
-    struct Restore {
-        TFormRF* form;
-        ~Restore() {
-            form->PollPause = 0;
-            form->setCommandButtonsEnabled(true);
-        }
-    } restore{this};
-    try {
-        if (!holdPolling(pause)) return;
-        exchange.sendAuthorised(command);
-        holdPolling(pause);
-    } catch (const EComPort& e) {
-        m_dialogs.message(e.message());
-    }
+    withLine(m_link, [this](const QString& t) { m_dialogs.message(t); },
+             [&](ModuleExchange& exchange) {
+                 setCommandButtonsEnabled(false);
+                 struct Restore {
+                     TFormRF* form;
+                     ~Restore() {
+                         form->PollPause = 0;
+                         form->setCommandButtonsEnabled(true);
+                     }
+                 } restore{this};
+                 try {
+                     if (!holdPolling(pause)) return;
+                     exchange.sendAuthorised(command);
+                     holdPolling(pause);
+                 } catch (const EComPort& e) {
+                     m_dialogs.message(e.message());
+                 }
+             });
 }
 
 void TFormRF::btTeachA1Click(int tag) {

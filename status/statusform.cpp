@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/lineopening.h"
 #include "base/namedbutton.h"
 #include "events/eventgrid.h"
 #include "events/eventlistform.h"
@@ -350,16 +351,13 @@ TFormStatus::Hold TFormStatus::holdPolling(int pause) {
 }
 
 void TFormStatus::btLoadZoneNamesClick() {
-    if (!m_link.connected()) {
-        // What the download itself would say; without a port nothing would count the hold.
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-        return;
-    }
+    // Without a port the user is told what the download itself would say; nothing would count
+    // the hold.
+    withModule(m_link, m_dialogs, showStatus(),
+               [this](ModuleExchange& exchange) { loadZoneNames(exchange); });
+}
+
+void TFormStatus::loadZoneNames(ModuleExchange& exchange) {
     btLoadZoneNames->setEnabled(false);
     Finally restore{[this] {
         PollPause = 0;
@@ -386,15 +384,11 @@ void TFormStatus::btLoadZoneNamesClick() {
 
 void TFormStatus::btSotpAllAlarmClick() {
     if (!m_dialogs.confirm(QString::fromUtf8(alarmstop::kConfirm))) return;
-    if (!m_link.connected()) {
-        m_dialogs.message(QString::fromUtf8(texts::kNoSerial));
-        return;
-    }
-    ModuleExchange exchange(m_link);
-    if (!exchange.acquired()) {
-        StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
-        return;
-    }
+    withModule(m_link, m_dialogs, showStatus(),
+               [this](ModuleExchange& exchange) { stopAlarms(exchange); });
+}
+
+void TFormStatus::stopAlarms(ModuleExchange& exchange) {
     btSotpAllAlarm->setEnabled(false);
     StatusBar1->showMessage(QString::fromUtf8(alarmstop::kRunning));
     Finally restore{[this] {

@@ -9,10 +9,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
+#include <functional>
 
 #include "link/linepoller.h"
 #include "status/statusframe.h"
 
+class ModuleExchange;
 class ModuleLink;
 class UserDialogs;
 class TFormEventlistShort;
@@ -107,6 +109,13 @@ private:
     bool pollsGone() const;
     void refreshCaptions();
     void sendPartitionCommand(int code);
+    // The two operations of the window's own, inside the exchange the opening took.
+    void loadZoneNames(ModuleExchange& exchange);
+    void stopAlarms(ModuleExchange& exchange);
+    // Where this window's operations report, for the shared opening.
+    std::function<void(const QString&)> showStatus() {
+        return [this](const QString& t) { StatusBar1->showMessage(t); };
+    }
     void buildControls();
 
     ModuleLink& m_link;
