@@ -29,8 +29,6 @@ constexpr int kEventRows = 8;
 // second and third alarm stop: the line must be quiet of poll answers first.
 constexpr int kHoldBeforeExchange = 6;
 constexpr int kHoldBetweenStops = 4;
-// Status polls left unanswered (one every other tick) before the window warns.
-constexpr int kSilentStatusPolls = 3;
 constexpr const char* kNamesRunning = "Zóna és Felhasználói nevek letöltése..";
 
 const char* const kInitialState = ".";
@@ -83,8 +81,9 @@ Finally(F) -> Finally<F>;
 TFormStatus::TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistShort& eventList,
                          QWidget* parent)
     : QDialog(parent),
-      m_poller(link),
-      PollPause(m_poller.pause()),
+      m_polls(link),
+      PollToggle(m_polls.toggle()),
+      PollPause(m_polls.line().pause()),
       m_link(link),
       m_dialogs(dialogs),
       m_eventList(eventList) {
@@ -288,8 +287,7 @@ void TFormStatus::showEvent(QShowEvent* event) {
 
 void TFormStatus::FormShow() {
     m_pollErrorShown = false;
-    m_statusPollsUnanswered = 0;
-    m_pollAwaited = false;
+    m_polls.reset();
     refreshCaptions();
 }
 
@@ -299,25 +297,11 @@ void TFormStatus::refreshCaptions() {
 }
 
 void TFormStatus::StatusTimerTimer() {
-    PollToggle = PollToggle + 1 >= 2 ? 0 : PollToggle + 1;
-    if (!m_link.connected()) {
-        if (isVisible()) warnPolls(texts::kNoSerial);
-        return;
-    }
-    // A hold, or an exchange of another window, keeps the line: a poll now would answer into it.
-    if (!m_poller.tick()) {
-        m_pollAwaited = false;  // a refusal now answers the exchange, not a poll
-        return;
-    }
-    if (m_pollAwaited && m_poller.pollRefused())
-        warnPolls(texts::kWrongCode);
-    else if (m_statusPollsUnanswered >= kSilentStatusPolls)
-        warnPolls(texts::kModuleSilent);
-    m_pollAwaited = true;
     try {
-        const bool statusPoll = PollToggle == 0;
-        m_poller.poll(statusPoll ? proto::kAuthPollStatus : proto::kAuthPollEvents);
-        if (statusPoll) ++m_statusPollsUnanswered;
+        const char* warning = m_polls.tick();
+        // A closed port is said only to whoever looks.
+        if (warning && (qstrcmp(warning, texts::kNoSerial) != 0 || isVisible()))
+            warnPolls(warning);
     } catch (const EComPort& e) {
         // Once per opening: the next tick would fail the same way, twice a second.
         if (!m_pollErrorShown) {
@@ -332,18 +316,18 @@ bool TFormStatus::pollsGone() const {
 }
 
 void TFormStatus::startPolling() {
-    m_poller.start();
+    m_polls.line().start();
     m_statusTimer.start();
 }
 
 void TFormStatus::stopPolling() {
     m_statusTimer.stop();
-    m_poller.stop();
+    m_polls.line().stop();
 }
 
 TFormStatus::Hold TFormStatus::holdPolling(int pause) {
     const Timings& t = m_link.timings();
-    m_poller.hold(pause, t.pollMs / std::max(1, t.tickMs),
+    m_polls.line().hold(pause, t.pollMs / std::max(1, t.tickMs),
                   [this] { return !isVisible() || pollsGone(); });
     if (!isVisible()) return Hold::WindowClosed;
     if (pollsGone() || PollPause > 1) return Hold::Lost;
@@ -418,7 +402,7 @@ void TFormStatus::stopAlarms(ModuleExchange& exchange) {
 
 void TFormStatus::sendPartitionCommand(int code) {
     reportComErrors(m_dialogs, [&] {
-        if (!m_poller.command(code)) StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
+        if (!m_polls.line().command(code)) StatusBar1->showMessage(QString::fromUtf8(texts::kBusy));
     });
 }
 
@@ -435,7 +419,7 @@ void TFormStatus::warnPolls(const char* text) {
 }
 
 void TFormStatus::pollsAnswered() {
-    m_statusPollsUnanswered = 0;
+    m_polls.answered();
     if (m_pollWarning.isEmpty()) return;
     if (StatusBar1->currentMessage() == m_pollWarning) StatusBar1->clearMessage();
     m_pollWarning.clear();

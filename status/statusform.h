@@ -11,8 +11,8 @@
 #include <array>
 #include <functional>
 
-#include "link/linepoller.h"
 #include "status/statusframe.h"
+#include "status/statuspoller.h"
 
 class ModuleExchange;
 class ModuleLink;
@@ -27,15 +27,15 @@ constexpr int kModuleMessagesKept = 1000;
 
 class TFormStatus : public QDialog {
     Q_OBJECT
-    // First of all: PollPause is its pause.
-    LinePoller m_poller;
+    // First of all: PollToggle and PollPause are its counters.
+    StatusPoller m_polls;
 
 public:
     TFormStatus(ModuleLink& link, UserDialogs& dialogs, TFormEventlistShort& eventList,
                 QWidget* parent = nullptr);
 
     // Flips on every tick and picks the next poll; kept between openings.
-    qint32 PollToggle = 0;
+    qint32& PollToggle;
     // 0: polls run. 1: held. Above 1: counts down one a tick while the port is open.
     qint32& PollPause;
     QTimer& StatusTimer() { return m_statusTimer; }
@@ -123,11 +123,7 @@ private:
     TFormEventlistShort& m_eventList;
     QTimer m_statusTimer;
     bool m_pollErrorShown = false;
-    // Status polls sent since the last good status frame. After a few the labels are old
-    // news, and the window says so instead of passing them off as the module's state.
-    int m_statusPollsUnanswered = 0;
     QString m_pollWarning;  // shown in the status bar; a good frame takes only this one away
-    bool m_pollAwaited = false;  // a poll went out at the last tick: a refusal since is its
     void warnPolls(const char* text);
     void pollsAnswered();
 };

@@ -1,7 +1,12 @@
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
+#include "link/exchange.h"
+#include "link/texts.h"
 #include "status/statusframe.h"
+#include "status/statuspoller.h"
+#include "support/linkrig.h"
 
 Q_DECLARE_METATYPE(TextColour)
 
@@ -225,6 +230,111 @@ private slots:
                      .toHex()
                      .toUpper(),
                  bytes);
+    }
+
+    // The status window's polls without the window: what each tick sends and says. A script
+    // is one letter a tick: 't' a tick, 'r' the module refuses the last poll ("PWDERR"), 'a' a
+    // good status frame came, 'h' a hold of 3 ticks begins, 'x' the tick falls inside another
+    // exchange, 'c' the port is closed.
+    void statusPollerTicks_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QByteArray>("sent");    // 'S' status poll, 'E' event poll, '-' nothing
+        QTest::addColumn<QByteArray>("warned");  // per tick: 's' silent, 'w' wrong code, 'p' no port
+        QTest::newRow("status and event polls in turn") << QByteArray("tttt") << QByteArray("ESES")
+                                                        << QByteArray("----");
+        QTest::newRow("three status polls unanswered: silent")
+            << QByteArray("ttttttt") << QByteArray("ESESESE") << QByteArray("------s");
+        QTest::newRow("an answer starts the count again")
+            << QByteArray("ttttatttt") << QByteArray("ESESESES") << QByteArray("--------");
+        QTest::newRow("a refused poll: wrong code at the next tick")
+            << QByteArray("trt") << QByteArray("ES") << QByteArray("-w");
+        QTest::newRow("a hold: nothing goes out while it counts")
+            << QByteArray("thttt") << QByteArray("E---") << QByteArray("----");
+        QTest::newRow("another exchange: nothing, and its refusal is not the poll's")
+            << QByteArray("txrt") << QByteArray("E-E") << QByteArray("---");
+        QTest::newRow("a closed port: said, nothing sent")
+            << QByteArray("ctt") << QByteArray("--") << QByteArray("pp");
+    }
+    void statusPollerTicks() {
+        QFETCH(QByteArray, script);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, warned);
+        LinkRig rig;
+        StatusPoller polls(*rig.link);
+        polls.line().start();
+        polls.reset();
+        QByteArray gotSent;
+        QByteArray gotWarned;
+        auto tick = [&] {
+            const qsizetype before = rig.lines.size();
+            const char* w = polls.tick();
+            gotWarned += !w                                 ? '-'
+                         : !qstrcmp(w, texts::kModuleSilent) ? 's'
+                         : !qstrcmp(w, texts::kWrongCode)    ? 'w'
+                         : !qstrcmp(w, texts::kNoSerial)     ? 'p'
+                                                             : '?';
+            if (rig.lines.size() == before) {
+                gotSent += '-';
+                return;
+            }
+            const QByteArray line = rig.lines.last();
+            gotSent += line.startsWith("RPWS") ? 'S' : line.startsWith("RPWE") ? 'E' : '?';
+        };
+        for (char c : script) {
+            switch (c) {
+                case 't':
+                    tick();
+                    break;
+                case 'r':
+                    rig.link->HandleAnswerLine("PWDERR");
+                    break;
+                case 'a':
+                    polls.answered();
+                    break;
+                case 'h':
+                    polls.line().pause() = 3;
+                    break;
+                case 'x': {
+                    ModuleExchange exchange(*rig.link);
+                    tick();
+                    rig.link->HandleAnswerLine("PWDERR");
+                    break;
+                }
+                case 'c':
+                    rig.link->ComPort1().close();
+                    break;
+            }
+        }
+        QCOMPARE(gotSent, sent);
+        QCOMPARE(gotWarned, warned);
+    }
+
+    // The hold counts down by the poller's own ticks, and ends early when what it waits for
+    // has gone; a partition command never goes into a held line.
+    void linePollerHoldAndCommands() {
+        LinkRig rig;
+        LinePoller poller(*rig.link);
+        poller.start();
+        QVERIFY(!rig.link->CodeTimer().isActive());
+        QTimer ticks;
+        ticks.setInterval(1);
+        QObject::connect(&ticks, &QTimer::timeout, [&] { poller.tick(); });
+        ticks.start();
+        QVERIFY(poller.hold(4, 1, [] { return false; }));
+        QCOMPARE(poller.pause(), 1);
+        QVERIFY(!poller.hold(4, 1, [] { return true; }));
+        ticks.stop();
+        poller.pause() = 0;
+
+        QVERIFY(poller.command(proto::kAuthPartition1On));
+        QCOMPARE(rig.lines.size(), 1);
+        {
+            ModuleExchange exchange(*rig.link);
+            QVERIFY(!poller.command(proto::kAuthPartition1On));
+        }
+        QCOMPARE(rig.lines.size(), 1);
+        poller.stop();
+        QVERIFY(rig.link->CodeTimer().isActive());
     }
 
     void messageText() {
