@@ -14,6 +14,7 @@
 #include "link/modulelink.h"
 #include "link/protocol.h"
 #include "link/texts.h"
+#include "radio/radiocommand.h"
 
 namespace {
 
@@ -263,9 +264,8 @@ void TFormRF::sendBetweenPauses(int command, int pause) {
                      }
                  } restore{this};
                  try {
-                     if (!holdPolling(pause)) return;
-                     exchange.sendAuthorised(command);
-                     holdPolling(pause);
+                     radio::commandBetweenPauses(exchange, command, pause,
+                                                 [this](int p) { return holdPolling(p); });
                  } catch (const EComPort& e) {
                      m_dialogs.message(e.message());
                  }

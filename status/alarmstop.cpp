@@ -19,6 +19,22 @@ Verdict sendAndAwait(ModuleExchange& exchange) {
     return Verdict::NoAnswer;
 }
 
+std::optional<Verdict> stopBetweenPolls(ModuleExchange& exchange,
+                                        const std::function<Hold(int)>& hold) {
+    for (int pause : {kHoldBeforeExchange, kHoldBetweenStops}) {
+        switch (hold(pause)) {
+            case Hold::Held:
+                break;
+            case Hold::Lost:
+                return Verdict::NoAnswer;
+            case Hold::Gone:
+                return std::nullopt;
+        }
+        exchange.sendAuthorised(proto::kAuthStopAlarm);
+    }
+    return sendAndAwait(exchange);
+}
+
 QString message(Verdict verdict) {
     switch (verdict) {
         case Verdict::Stopped:

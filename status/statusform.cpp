@@ -27,8 +27,6 @@ constexpr std::array<int, kEventGridColumns> kColumnWidths = {20, 80, 89, 33, 17
 constexpr int kEventRows = 8;
 // Polls held before the names download and before the first alarm stop, then between the
 // second and third alarm stop: the line must be quiet of poll answers first.
-constexpr int kHoldBeforeExchange = 6;
-constexpr int kHoldBetweenStops = 4;
 constexpr const char* kNamesRunning = "Zóna és Felhasználói nevek letöltése..";
 
 const char* const kInitialState = ".";
@@ -325,13 +323,13 @@ void TFormStatus::stopPolling() {
     m_polls.line().stop();
 }
 
-TFormStatus::Hold TFormStatus::holdPolling(int pause) {
+alarmstop::Hold TFormStatus::holdPolling(int pause) {
     const Timings& t = m_link.timings();
     m_polls.line().hold(pause, t.pollMs / std::max(1, t.tickMs),
                   [this] { return !isVisible() || pollsGone(); });
-    if (!isVisible()) return Hold::WindowClosed;
-    if (pollsGone() || PollPause > 1) return Hold::Lost;
-    return Hold::Held;
+    if (!isVisible()) return alarmstop::Hold::Gone;
+    if (pollsGone() || PollPause > 1) return alarmstop::Hold::Lost;
+    return alarmstop::Hold::Held;
 }
 
 void TFormStatus::btLoadZoneNamesClick() {
@@ -349,7 +347,7 @@ void TFormStatus::loadZoneNames(ModuleExchange& exchange) {
         refreshCaptions();
     }};
     StatusBar1->showMessage(QString::fromUtf8(kNamesRunning));
-    if (holdPolling(kHoldBeforeExchange) != Hold::Held) {
+    if (holdPolling(alarmstop::kHoldBeforeExchange) != alarmstop::Hold::Held) {
         StatusBar1->showMessage(downloadFailedText());
         return;
     }
@@ -381,20 +379,9 @@ void TFormStatus::stopAlarms(ModuleExchange& exchange) {
         PollPause = 0;
     }};
     try {
-        // Two stops into a quiet line, then the third whose verdict counts.
-        for (int pause : {kHoldBeforeExchange, kHoldBetweenStops}) {
-            switch (holdPolling(pause)) {
-                case Hold::Held:
-                    break;
-                case Hold::Lost:
-                    m_dialogs.message(alarmstop::message(alarmstop::Verdict::NoAnswer));
-                    return;
-                case Hold::WindowClosed:
-                    return;
-            }
-            exchange.sendAuthorised(proto::kAuthStopAlarm);
-        }
-        m_dialogs.message(alarmstop::message(alarmstop::sendAndAwait(exchange)));
+        const std::optional<alarmstop::Verdict> verdict = alarmstop::stopBetweenPolls(
+            exchange, [this](int pause) { return holdPolling(pause); });
+        if (verdict) m_dialogs.message(alarmstop::message(*verdict));
     } catch (const EComPort& e) {
         m_dialogs.message(e.message());
     }

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 
+#include "status/alarmstop.h"
 #include "status/statusframe.h"
 #include "status/statuspoller.h"
 
@@ -97,14 +98,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // How a hold of the polls ended.
-    enum class Hold {
-        Held,          // counted down: the line is ours
-        Lost,          // the port closed (or nothing counts any more): as if no answer came
-        WindowClosed,  // the user closed the window: the operation is dropped
-    };
     // Sets PollPause and waits until it has counted down to 1.
-    Hold holdPolling(int pause);
+    alarmstop::Hold holdPolling(int pause);
     // Whether the polls have stopped counting: the port closed, or the timer no longer runs.
     bool pollsGone() const;
     void refreshCaptions();

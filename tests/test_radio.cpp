@@ -7,6 +7,7 @@
 #include "app/appwindows.h"
 #include "link/exchange.h"
 #include "link/texts.h"
+#include "radio/radiocommand.h"
 #include "radio/radioframe.h"
 #include "radio/rfform.h"
 #include "support/linkrig.h"
@@ -57,6 +58,32 @@ class TestRadio : public QObject {
     }
 
 private slots:
+    // A teach or delete between two holds of the polls, without the window: nothing goes out
+    // when the first hold fails, and the second hold follows the command.
+    void commandBetweenPauses_data() {
+        QTest::addColumn<bool>("firstHoldHeld");
+        QTest::addColumn<int>("commandsSent");
+        QTest::addColumn<int>("holds");
+        QTest::newRow("held: the command, then the second hold") << true << 1 << 2;
+        QTest::newRow("not held: nothing") << false << 0 << 1;
+    }
+    void commandBetweenPauses() {
+        QFETCH(bool, firstHoldHeld);
+        QFETCH(int, commandsSent);
+        QFETCH(int, holds);
+        LinkRig rig;
+        ModuleExchange exchange(*rig.link);
+        QList<int> pauses;
+        const bool sent = radio::commandBetweenPauses(
+            exchange, proto::kAuthDeleteRadio, radio::kDeletePause, [&](int pause) {
+                pauses << pause;
+                return pauses.size() > 1 || firstHoldHeld;
+            });
+        QCOMPARE(sent, commandsSent == 1);
+        QCOMPARE(int(rig.lines.size()), commandsSent);
+        QCOMPARE(pauses, QList<int>(holds, radio::kDeletePause));
+    }
+
     void slotDisplay_data() {
         QTest::addColumn<Bytes>("bytes");
         QTest::addColumn<int>("slot");

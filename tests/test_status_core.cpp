@@ -4,6 +4,7 @@
 
 #include "link/exchange.h"
 #include "link/texts.h"
+#include "status/alarmstop.h"
 #include "status/statusframe.h"
 #include "status/statuspoller.h"
 #include "support/linkrig.h"
@@ -335,6 +336,43 @@ private slots:
         QCOMPARE(rig.lines.size(), 1);
         poller.stop();
         QVERIFY(rig.link->CodeTimer().isActive());
+    }
+
+    // The status window's alarm stop: a stop after each hold of its polls, the third's verdict
+    // counts; a hold that fails ends it as the module's silence, a closed window without a word.
+    void alarmStopBetweenPolls_data() {
+        QTest::addColumn<QByteArray>("holds");  // per hold: 'h' held, 'l' lost, 'g' window gone
+        QTest::addColumn<int>("stopsSent");
+        QTest::addColumn<int>("verdict");  // -1: none
+        QTest::newRow("held twice, stopped") << QByteArray("hh") << 3 << int(alarmstop::Verdict::Stopped);
+        QTest::newRow("first hold lost") << QByteArray("l") << 0 << int(alarmstop::Verdict::NoAnswer);
+        QTest::newRow("second hold lost") << QByteArray("hl") << 1 << int(alarmstop::Verdict::NoAnswer);
+        QTest::newRow("window closed at the second hold") << QByteArray("hg") << 1 << -1;
+    }
+    void alarmStopBetweenPolls() {
+        QFETCH(QByteArray, holds);
+        QFETCH(int, stopsSent);
+        QFETCH(int, verdict);
+        LinkRig rig;
+        int stops = 0;
+        rig.answer = [&](const QByteArray& line) -> QByteArray {
+            if (!line.startsWith("RSTP")) return {};
+            return ++stops == 3 ? "PWDOK\r\n" : QByteArray();
+        };
+        ModuleExchange exchange(*rig.link);
+        QList<int> pauses;
+        int next = 0;
+        const std::optional<alarmstop::Verdict> got =
+            alarmstop::stopBetweenPolls(exchange, [&](int pause) {
+                pauses << pause;
+                const char c = holds.at(next++);
+                return c == 'h' ? alarmstop::Hold::Held
+                                : c == 'l' ? alarmstop::Hold::Lost : alarmstop::Hold::Gone;
+            });
+        QCOMPARE(stops, stopsSent);
+        QCOMPARE(got ? int(*got) : -1, verdict);
+        QCOMPARE(pauses.first(), alarmstop::kHoldBeforeExchange);
+        if (pauses.size() > 1) QCOMPARE(pauses.at(1), alarmstop::kHoldBetweenStops);
     }
 
     void messageText() {
