@@ -12,6 +12,7 @@
 #include <functional>
 #include <tuple>
 
+#include "support/eventwait.h"
 #include "link/codestring.h"
 #include "link/modulelink.h"
 #include "link/pageframe.h"
@@ -36,16 +37,6 @@ Fault fault(Mode mode, Kind command, int page = -1, int count = -1, int delayMs 
     return Fault{mode, command, page, count, delayMs};
 }
 
-// Processes events until `done` holds; false if it does not within a few seconds. Sleeps
-// while idle: the simulator, the port and a slow wake-up timer end each sleep.
-bool waitUntil(const std::function<bool()>& done) {
-    QTimer wakeUp;
-    wakeUp.start(50);
-    const QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 const QByteArray kLogin = "RPWD" + codeString(QStringLiteral("1234"));
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "support/eventwait.h"
 #include "clock/clockpage.h"
 #include "config/versionquery.h"
 #include "events/eventrecord.h"
@@ -82,14 +83,6 @@ frame::Frame decoded(const QByteArray& digits, Order order) {
 
 QByteArray hexBytes(const QString& digits) { return QByteArray::fromHex(digits.toLatin1()); }
 
-bool waitUntil(const std::function<bool()>& done) {
-    QTimer wakeUp;
-    wakeUp.start(50);
-    const QDeadlineTimer deadline(5000);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 }  // namespace
 
