@@ -80,6 +80,10 @@ class TestLineOwner : public QObject {
         if (state == QLatin1String("idle")) {
             QCOMPARE(link.lineState(), LineState::Idle);
             inside();
+        } else if (state == QLatin1String("closed")) {
+            link.ComPort1().close();
+            QCOMPARE(link.lineState(), LineState::Closed);
+            inside();
         } else if (state == QLatin1String("polled")) {
             link.beginPolling();
             QCOMPARE(link.lineState(), LineState::Polled);
@@ -130,6 +134,10 @@ private slots:
             QTest::addRow("dialling: %s", op) << "dialling" << op << false;
             QTest::addRow("hanging up: %s", op) << "hanging up" << op << false;
         }
+        // With no port, nothing goes out and the operation says so (a poll only skips).
+        for (const char* op : {"version", "alarm stop", "configuration read", "event list",
+                               "clock read", "status poll"})
+            QTest::addRow("closed: %s", op) << "closed" << op << false;
         // A poller holds the line against nothing but the keep-alive.
         for (const char* op : {"version", "configuration read", "status poll"})
             QTest::addRow("polled: %s", op) << "polled" << op << true;
@@ -155,6 +163,14 @@ private slots:
             toldDuring = r.told + r.dialogs.messages;
         });
         const bool busy = toldDuring.contains(QString::fromUtf8(texts::kBusy));
+        if (state == QLatin1String("closed")) {
+            QVERIFY2(sent.isEmpty(), sent.constData());
+            QVERIFY(!busy);
+            if (operation != QLatin1String("status poll"))
+                QVERIFY2(toldDuring.contains(QString::fromUtf8(texts::kNoSerial)),
+                         qPrintable(toldDuring.join(QStringLiteral(" | "))));
+            return;
+        }
         if (allowed) {
             QVERIFY2(!sent.isEmpty(), "nothing was sent");
             QVERIFY(!busy);
