@@ -12,8 +12,7 @@
 
 using PageResult = ModuleExchange::PageResult;
 
-ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent)
-    : QObject(parent), m_link(link) {}
+ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent) : QObject(parent), m_link(link) {}
 
 void ConfigTransfer::requestStop() {
     // The stop request is the link's: outside a transfer of ours it would end another window's
@@ -34,6 +33,8 @@ ConfigTransfer::Outcome ConfigTransfer::compare() { return run(Kind::Compare); }
 ConfigTransfer::Outcome ConfigTransfer::run(Kind kind) {
     m_comparedModule.clear();
     m_differingBlock = -1;
+    m_lastKind = kind;
+    m_endedAt = -1;
     struct Running {
         bool& flag;
         bool was;
@@ -53,8 +54,9 @@ ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
         return Outcome::NotConnected;
     }
     Outcome outcome = Outcome::Busy;
-    withLine(m_link, [this](const QString& t) { m_link.setStatusText(t); },
-             [&](ModuleExchange& exchange) { outcome = performIn(exchange, kind); });
+    withLine(
+        m_link, [this](const QString& t) { m_link.setStatusText(t); },
+        [&](ModuleExchange& exchange) { outcome = performIn(exchange, kind); });
     return outcome;
 }
 
@@ -104,6 +106,7 @@ ConfigTransfer::Outcome ConfigTransfer::readBlocks(ModuleExchange& exchange) {
             return true;
         },
         &failedAt);
+    m_endedAt = failedAt;
     if (result == PageResult::Stopped) return Outcome::Stopped;
     if (failedAt >= 0) {
         paintFrom(failedAt, PanelColour::Red);
@@ -120,9 +123,9 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
         m_staging[size_t(b)] = frame::build(m_image.block(b), quint16(proto::kConfigFirstPage + b),
                                             frame::ChecksumOrder::PcBigEndian);
     for (int b = 0; b < image::kBlockCount; ++b) {
+        m_endedAt = b;
         if (exchange.stopRequested()) return Outcome::Stopped;
-        switch (exchange.writeFrame(m_staging[size_t(b)],
-                                    ModuleExchange::OnWriteError::WaitsOn)) {
+        switch (exchange.writeFrame(m_staging[size_t(b)], ModuleExchange::OnWriteError::WaitsOn)) {
             case ModuleExchange::WriteResult::Ok:
                 emit panelColour(b, PanelColour::Green);
                 continue;
@@ -132,6 +135,7 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
                 return Outcome::Failed;  // later panels stay white
         }
     }
+    m_endedAt = kActivation;
     if (!exchange.activate()) {
         // Stopped while the activation was awaited: the blocks were taken, whether they are in
         // use is not known, and the panels say no more than that.
@@ -139,6 +143,7 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
         paintAll(PanelColour::Red);
         return Outcome::Failed;
     }
+    m_endedAt = -1;
     return Outcome::Done;
 }
 
@@ -158,6 +163,7 @@ ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) 
             return true;
         },
         &failedAt);
+    m_endedAt = failedAt;
     if (result == PageResult::Stopped) return Outcome::Stopped;
     if (failedAt < 0) return Outcome::Done;
     emit panelColour(failedAt, PanelColour::Red);

@@ -24,6 +24,9 @@ public:
         Done,
         Different,  // compare: a block differs
     };
+    enum class Kind { Read, Write, Compare };
+    // endedAt() while the module's answer to the activation was awaited.
+    static constexpr int kActivation = image::kBlockCount;
 
     explicit ConfigTransfer(ModuleLink& link, QObject* parent = nullptr);
 
@@ -45,6 +48,11 @@ public:
     // Empty after any other transfer.
     const QByteArray& comparedModuleBytes() const { return m_comparedModule; }
     int differingBlock() const { return m_differingBlock; }
+    // Of the last transfer: what it was, and where it ended when it did not finish: the block
+    // (0 to 7) it stopped, failed or found a difference in, kActivation, or -1 when it ended
+    // before the blocks or finished them all.
+    Kind lastKind() const { return m_lastKind; }
+    int endedAt() const { return m_endedAt; }
 
 signals:
     void panelColour(int block, PanelColour colour);
@@ -56,7 +64,6 @@ signals:
     void historyNotKept(const QString& why);
 
 private:
-    enum class Kind { Read, Write, Compare };
     Outcome run(Kind kind);
     Outcome perform(Kind kind);
     Outcome performIn(ModuleExchange& exchange, Kind kind);
@@ -73,5 +80,7 @@ private:
     QString m_historyFolder;
     QByteArray m_comparedModule;
     int m_differingBlock = -1;
+    Kind m_lastKind = Kind::Read;
+    int m_endedAt = -1;
     bool m_running = false;
 };

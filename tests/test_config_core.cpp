@@ -5,11 +5,14 @@
 
 #include "config/configimage.h"
 #include "config/datafile.h"
-#include "link/pageframe.h"
+#include "config/transferwords.h"
 #include "config/versionquery.h"
+#include "link/pageframe.h"
 #include "support/images.h"
 
 Q_DECLARE_METATYPE(frame::ChecksumOrder)
+Q_DECLARE_METATYPE(ConfigTransfer::Kind)
+Q_DECLARE_METATYPE(ConfigTransfer::Outcome)
 
 class TestConfigCore : public QObject {
     Q_OBJECT
@@ -30,6 +33,68 @@ class TestConfigCore : public QObject {
     }
 
 private slots:
+    void transferSentence_data() {
+        using K = ConfigTransfer::Kind;
+        using O = ConfigTransfer::Outcome;
+        const int act = ConfigTransfer::kActivation;
+        QTest::addColumn<ConfigTransfer::Kind>("kind");
+        QTest::addColumn<ConfigTransfer::Outcome>("outcome");
+        QTest::addColumn<int>("endedAt");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, K k, O o, int at, const char* text) {
+            QTest::newRow(name) << k << o << at << QString::fromUtf8(text);
+        };
+        row("read done", K::Read, O::Done, -1, "Leolvasás kész.");
+        row("write done", K::Write, O::Done, -1, "Írás kész: a modul átvette az adatokat.");
+        row("compare equal", K::Compare, O::Done, -1,
+            "Az összehasonlítás kész: a modul és a kép egyezik.");
+        row("compare: block 3 differs", K::Compare, O::Different, 2, "A 3. blokk eltér.");
+        // The article goes by the numeral's sound: "az egy", "az öt".
+        row("compare: block 1 differs", K::Compare, O::Different, 0, "Az 1. blokk eltér.");
+        row("compare: block 5 differs", K::Compare, O::Different, 4, "Az 5. blokk eltér.");
+        row("compare: block 8 differs", K::Compare, O::Different, 7, "A 8. blokk eltér.");
+        row("read failed at block 4", K::Read, O::Failed, 3,
+            "A leolvasás a 4. blokknál megszakadt; a kép nem változott.");
+        row("read failed at block 1", K::Read, O::Failed, 0,
+            "A leolvasás az 1. blokknál megszakadt; a kép nem változott.");
+        row("write failed at block 4", K::Write, O::Failed, 3,
+            "Az írás a 4. blokknál megszakadt; a modul adatai nem változtak.");
+        // After the activation went out unanswered the module may or may not use the blocks.
+        row("write: activation unconfirmed", K::Write, O::Failed, act,
+            "A modul nem igazolta az aktiválást; nem tudni, változtak-e a modul adatai.");
+        row("compare failed at block 6", K::Compare, O::Failed, 5,
+            "Az összehasonlítás a 6. blokknál megszakadt.");
+        row("read stopped at block 4", K::Read, O::Stopped, 3,
+            "Leállítva a 4. blokknál; a kép nem változott.");
+        row("write stopped at block 5", K::Write, O::Stopped, 4,
+            "Leállítva az 5. blokknál; a modul adatai nem változtak.");
+        row("write stopped at the activation", K::Write, O::Stopped, act,
+            "Leállítva az aktiválásnál; nem tudni, változtak-e a modul adatai.");
+        row("compare stopped at block 2", K::Compare, O::Stopped, 1, "Leállítva a 2. blokknál.");
+        row("read stopped before the blocks", K::Read, O::Stopped, -1,
+            "Leállítva; a kép nem változott.");
+        row("write stopped before the blocks", K::Write, O::Stopped, -1,
+            "Leállítva; a modul adatai nem változtak.");
+        row("read: login failed", K::Read, O::LoginFailed, -1,
+            "A belépés sikertelen; a kép nem változott.");
+        row("write: login failed", K::Write, O::LoginFailed, -1,
+            "A belépés sikertelen; a modul adatai nem változtak.");
+        row("compare: login failed", K::Compare, O::LoginFailed, -1, "A belépés sikertelen.");
+        row("write: other data version", K::Write, O::WrongDataVersion, -1,
+            "A modul adatverziója nem megfelelő; a modul adatai nem változtak.");
+        row("read: not connected", K::Read, O::NotConnected, -1,
+            "Nincs soros kapcsolat; a kép nem változott.");
+        row("write: module busy", K::Write, O::Busy, -1,
+            "A modul foglalt; a modul adatai nem változtak.");
+    }
+    void transferSentence() {
+        QFETCH(ConfigTransfer::Kind, kind);
+        QFETCH(ConfigTransfer::Outcome, outcome);
+        QFETCH(int, endedAt);
+        QFETCH(QString, text);
+        QCOMPARE(transferwords::sentence(kind, outcome, endedAt), text);
+    }
+
     void checksumByteOrder_data() {
         QTest::addColumn<frame::ChecksumOrder>("order");
         QTest::addColumn<QByteArray>("stored");
