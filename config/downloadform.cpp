@@ -8,6 +8,7 @@
 #include "base/namedbutton.h"
 #include "config/datafile.h"
 #include "config/historyform.h"
+#include "config/transferwords.h"
 #include "link/modulelink.h"
 #include "params/paramtext.h"
 
@@ -34,6 +35,11 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     }
     setAllPanels(PanelColour::Silver);
     layout->addLayout(panels);
+    lbResult = new QLabel(this);
+    lbResult->setObjectName(QStringLiteral("lbResult"));
+    lbResult->setTextFormat(Qt::PlainText);
+    lbResult->setWordWrap(true);
+    layout->addWidget(lbResult);
 
     auto button = [this](const char* name, const char* caption) {
         return namedButton(this, name, caption);
@@ -80,6 +86,10 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     connect(btClose, &QPushButton::clicked, this, &TFormDownload::btCloseClick);
     connect(btHistory, &QPushButton::clicked, this, &TFormDownload::btHistoryClick);
     connect(&m_transfer, &ConfigTransfer::finished, this, &TFormDownload::showCompareDifferences);
+    connect(&m_transfer, &ConfigTransfer::finished, this, [this](ConfigTransfer::Outcome outcome) {
+        lbResult->setText(
+            transferwords::sentence(m_transfer.lastKind(), outcome, m_transfer.endedAt()));
+    });
 
     connect(&m_transfer, &ConfigTransfer::panelColour, this, &TFormDownload::setPanelColour);
     connect(&m_transfer, &ConfigTransfer::buttonsEnabled, this,
@@ -116,15 +126,22 @@ void TFormDownload::setTransferButtonsEnabled(bool enabled) {
 }
 
 void TFormDownload::btReadClick() {
-    reportComErrors(m_dialogs, [this] { m_transfer.read(); });
+    runTransfer([this] { m_transfer.read(); });
 }
 
 void TFormDownload::btWriteClick() {
-    reportComErrors(m_dialogs, [this] { m_transfer.write(); });
+    runTransfer([this] { m_transfer.write(); });
 }
 
 void TFormDownload::btCompareClick() {
-    reportComErrors(m_dialogs, [this] { m_transfer.compare(); });
+    runTransfer([this] { m_transfer.compare(); });
+}
+
+void TFormDownload::runTransfer(const std::function<void()>& transfer) {
+    // A serial error ends the transfer without an outcome: the words of the one before would
+    // then describe the wrong transfer.
+    lbResult->clear();
+    reportComErrors(m_dialogs, transfer);
 }
 
 void TFormDownload::btStopClick() { m_transfer.requestStop(); }
@@ -145,6 +162,8 @@ bool TFormDownload::loadDataFile(const QString& path) {
     }
     setConfigImage(image);
     setAllPanels(PanelColour::Green);
+    // The image is now the file's: words about the last transfer would no longer fit it.
+    lbResult->clear();
     return true;
 }
 

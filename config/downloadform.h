@@ -37,6 +37,8 @@ public:
     // block different, the parameters that differ ("key: module -> image").
     QPushButton* btHistory;
     QPlainTextEdit* memoDiff;
+    // Under the panels: how the last transfer ended, in words.
+    QLabel* lbResult;
     TFormHistory& historyForm() { return *m_history; }
 
     // The parameter editor attaches here: it loads the image, runs modally, stores it back.
@@ -62,6 +64,7 @@ public:
     bool loadDataFile(const QString& path);
 
 private:
+    void runTransfer(const std::function<void()>& transfer);
     void showCompareDifferences(ConfigTransfer::Outcome outcome);
 
     UserDialogs& m_dialogs;

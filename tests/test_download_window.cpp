@@ -6,8 +6,8 @@
 #include "app/appwindows.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
-#include "support/memoryserial.h"
 #include "support/images.h"
+#include "support/memoryserial.h"
 #include "support/scripteddialogs.h"
 
 // The transfer window's own controls and its data file buttons, with no module attached.
@@ -75,6 +75,10 @@ private slots:
         }
         QCOMPARE(allPanels(), QStringLiteral("SSSSSSSS"));
         QCOMPARE(m_form->ConfigImage().bytes(), QByteArray(2048, '\0'));
+        // The words of a transfer's end sit under the panels, and are empty before any.
+        QVERIFY(m_form->lbResult->text().isEmpty());
+        QVERIFY(m_form->lbResult->y() > m_form->BP[7]->y());
+        QVERIFY(m_form->lbResult->y() < m_form->btOpen->y());
     }
 
     void transferWithPortClosed() {
@@ -84,6 +88,7 @@ private slots:
         const QByteArray image = m_form->ConfigImage().bytes();
         for (QPushButton* b : {m_form->btRead, m_form->btWrite, m_form->btCompare}) press(b);
         QCOMPARE(m_dialogs->messages, QStringList(3, QStringLiteral(" Nincs soros kapcsolat.")));
+        QCOMPARE(m_form->lbResult->text(), QStringLiteral("Nincs soros kapcsolat."));
         QCOMPARE(allPanels(), QStringLiteral("SSSSSSSS"));
         QCOMPARE(m_form->ConfigImage().bytes(), image);
     }
@@ -102,8 +107,11 @@ private slots:
 
         m_form->setConfigImage(ParamImage());
         m_dialogs->paths = {path + ".KD2"};
+        m_form->lbResult->setText(QStringLiteral("Leolvasás kész."));
         press(m_form->btOpen);
         QCOMPARE(m_form->ConfigImage().bytes(), saved);
+        // The image is the file's now: no transfer's words describe it.
+        QVERIFY(m_form->lbResult->text().isEmpty());
         QCOMPARE(allPanels(), QStringLiteral("GGGGGGGG"));
         QVERIFY(m_dialogs->messages.isEmpty());
     }

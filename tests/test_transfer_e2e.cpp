@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "app/mainform.h"
-#include "link/pageframe.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
+#include "link/pageframe.h"
 #include "link/portnames.h"
 #include "link/protocol.h"
 #include "link/timing.h"
@@ -256,22 +256,27 @@ private slots:
         };
         const Outcome failed = Outcome::Failed;
         QTest::newRow("read: block 3 missing")
-            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR" << "" << failed;
+            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR"
+            << "" << failed;
         QTest::newRow("read: block 1 damaged")
-            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR" << "" << failed;
+            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR"
+            << "" << failed;
         QTest::newRow("read: wrong page number")
-            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR" << ""
-            << failed;
+            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR"
+            << "" << failed;
         QTest::newRow("write: block 4 not acknowledged")
-            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW" << "" << failed;
+            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW"
+            << "" << failed;
         QTest::newRow("write: no CRCOK")
             << "write" << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoCrcOk(true); })
             << "RRRRRRRR"
             << "" << failed;
         QTest::newRow("compare: block 6 missing")
-            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY" << "" << failed;
+            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY"
+            << "" << failed;
         QTest::newRow("compare: block 2 damaged")
-            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY" << "" << failed;
+            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY"
+            << "" << failed;
     }
     void failures() {
         QFETCH(QString, op);
@@ -424,6 +429,104 @@ private slots:
         QVERIFY(m_link->CodeTimer().isActive());
     }
 
+    // Under the panels the window says in words how each transfer ended; what the words say
+    // changed or not is checked against the module and the image.
+    void resultInWords_data() {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<bool>("imageIsModules");  // else an image of other bytes
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QByteArray>("stopAt");  // the line whose answer is late; "<frame N>"
+        QTest::addColumn<QString>("text");
+        const Setup none = [](KorvantaSim&, TFormDownload&) {};
+        auto page = [](void (KorvantaSim::*fault)(int), int n) {
+            return Setup([fault, n](KorvantaSim& s, TFormDownload&) { (s.*fault)(n); });
+        };
+        const Setup wrongCode = [](KorvantaSim& s, TFormDownload&) { s.setInstallerCode("9999"); };
+        const QString unknown = "nem tudni, változtak-e a modul adatai.";
+        QTest::newRow("read") << "read" << false << none << QByteArray() << "Leolvasás kész.";
+        QTest::newRow("write") << "write" << false << none << QByteArray()
+                               << "Írás kész: a modul átvette az adatokat.";
+        QTest::newRow("compare equal") << "compare" << true << none << QByteArray()
+                                       << "Az összehasonlítás kész: a modul és a kép egyezik.";
+        QTest::newRow("compare: block 3 differs")
+            << "compare" << true << Setup([](KorvantaSim& s, TFormDownload&) {
+                   QByteArray m = s.memory();
+                   m[2 * 256 + 100] = char(~m[2 * 256 + 100]);
+                   s.setMemory(m);
+               })
+            << QByteArray() << "A 3. blokk eltér.";
+        QTest::newRow("read: Stop at block 4") << "read" << false << none << QByteArray("RDFL0003")
+                                               << "Leállítva a 4. blokknál; a kép nem változott.";
+        QTest::newRow("write: Stop at block 4")
+            << "write" << false << none << QByteArray("<frame 3>")
+            << "Leállítva a 4. blokknál; a modul adatai nem változtak.";
+        QTest::newRow("write: Stop at the activation")
+            << "write" << false << none << QByteArray("WRACT")
+            << "Leállítva az aktiválásnál; " + unknown;
+        QTest::newRow("compare: Stop at block 1")
+            << "compare" << true << none << QByteArray("RDFL0000") << "Leállítva az 1. blokknál.";
+        QTest::newRow("read: login refused") << "read" << false << wrongCode << QByteArray()
+                                             << "A belépés sikertelen; a kép nem változott.";
+        QTest::newRow("write: login refused")
+            << "write" << false << wrongCode << QByteArray()
+            << "A belépés sikertelen; a modul adatai nem változtak.";
+        QTest::newRow("read: block 3 missing")
+            << "read" << false << page(&KorvantaSim::setNoAnswerPage, 2) << QByteArray()
+            << "A leolvasás a 3. blokknál megszakadt; a kép nem változott.";
+        QTest::newRow("write: block 4 not acknowledged")
+            << "write" << false << page(&KorvantaSim::setNoAnswerPage, 3) << QByteArray()
+            << "Az írás a 4. blokknál megszakadt; a modul adatai nem változtak.";
+        QTest::newRow("write: no CRCOK")
+            << "write" << false << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoCrcOk(true); })
+            << QByteArray() << "A modul nem igazolta az aktiválást; " + unknown;
+        QTest::newRow("compare: block 6 damaged")
+            << "compare" << true << page(&KorvantaSim::setDamagedPage, 5) << QByteArray()
+            << "Az összehasonlítás a 6. blokknál megszakadt.";
+    }
+    void resultInWords() {
+        QFETCH(QString, op);
+        QFETCH(bool, imageIsModules);
+        QFETCH(Setup, setup);
+        QFETCH(QByteArray, stopAt);
+        QFETCH(QString, text);
+        const QByteArray ours = imageIsModules ? m_sim->memory() : randomImage(17);
+        m_download->setConfigImage(img(ours));
+        setup(*m_sim, *m_download);
+        const QByteArray moduleBefore = m_sim->memory();
+        const auto isStopLine = [stopAt](const QByteArray& line) {
+            if (!stopAt.startsWith("<frame ")) return line.startsWith(stopAt);
+            const QByteArray page = stopAt.mid(7, stopAt.size() - 8).rightJustified(4, '0');
+            return line.size() == 540 && line.mid(2 * frame::kPageHighOffset, 4) == page;
+        };
+        bool stopped = false;
+        if (!stopAt.isEmpty())
+            connect(m_sim, &KorvantaSim::lineReceived, this, [&](const QByteArray& line) {
+                if (stopped || !isStopLine(line)) return;
+                // The module's answer comes later than this test runs; Stop ends the wait.
+                KorvantaSim::Fault late;
+                late.mode = KorvantaSim::FaultMode::Late;
+                late.count = 1;
+                late.delayMs = 60000;
+                m_sim->addFault(late);
+                press(m_download->btStop);
+                stopped = true;
+            });
+        m_download->lbResult->setText(QStringLiteral("(előző)"));
+        press(op == "read"    ? m_download->btRead
+              : op == "write" ? m_download->btWrite
+                              : m_download->btCompare);
+        QCOMPARE(stopped, !stopAt.isEmpty());
+        QCOMPARE(m_download->lbResult->text(), text);
+        QCOMPARE(m_download->lbResult->textFormat(), Qt::PlainText);
+        // The words say only what is so.
+        if (text.endsWith("a kép nem változott.") || op == "compare")
+            QCOMPARE(m_download->ConfigImage().bytes(), ours);
+        if (text.endsWith("a modul adatai nem változtak.") || op != "write")
+            QCOMPARE(m_sim->memory(), moduleBefore);
+        if (text == "Leolvasás kész.") QCOMPARE(m_download->ConfigImage().bytes(), m_sim->memory());
+        if (text.startsWith("Írás kész")) QCOMPARE(m_sim->memory(), ours);
+    }
+
     // The transfer window's Stop is for its own transfers: pressed while the main window's
     // version query waits, it leaves that query alone.
     void stopWithoutATransferStopsNothing() {
@@ -459,8 +562,10 @@ private slots:
         const struct {
             const char* name;
             Mode mode;
-        } modes[] = {{"nothing", Mode::NoAnswer},     {"PWDERR", Mode::PasswordError},
-                     {"noise", Mode::Garbage},        {"noise burst", Mode::GarbageBurst},
+        } modes[] = {{"nothing", Mode::NoAnswer},
+                     {"PWDERR", Mode::PasswordError},
+                     {"noise", Mode::Garbage},
+                     {"noise burst", Mode::GarbageBurst},
                      {"other answer", Mode::WrongKind}};
         const int any = KorvantaSim::kAnyPage;
         for (const auto& m : modes) {
@@ -469,20 +574,20 @@ private slots:
                 << "read" << int(m.mode) << int(Kind::Login) << any << "RRRRRRRR"
                 << (pwd ? wrongCode : noAnswer) << Outcome::LoginFailed;
             QTest::addRow("version page: %s", m.name)
-                << "read" << int(m.mode) << int(Kind::PageRead) << proto::kVersionPage
-                << "WWWWWWWW" << noVersion << Outcome::WrongDataVersion;
+                << "read" << int(m.mode) << int(Kind::PageRead) << proto::kVersionPage << "WWWWWWWW"
+                << noVersion << Outcome::WrongDataVersion;
             QTest::addRow("read block 4: %s", m.name)
-                << "read" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRRRRR" << ""
-                << Outcome::Failed;
+                << "read" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRRRRR"
+                << "" << Outcome::Failed;
             QTest::addRow("compare block 4: %s", m.name)
-                << "compare" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRYYYY" << ""
-                << Outcome::Failed;
+                << "compare" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRYYYY"
+                << "" << Outcome::Failed;
             QTest::addRow("write block 4: %s", m.name)
-                << "write" << int(m.mode) << int(Kind::PageWrite) << 3 << "GGGWWWWW" << ""
-                << Outcome::Failed;
+                << "write" << int(m.mode) << int(Kind::PageWrite) << 3 << "GGGWWWWW"
+                << "" << Outcome::Failed;
             QTest::addRow("activation: %s", m.name)
-                << "write" << int(m.mode) << int(Kind::Activate) << any << "RRRRRRRR" << ""
-                << Outcome::Failed;
+                << "write" << int(m.mode) << int(Kind::Activate) << any << "RRRRRRRR"
+                << "" << Outcome::Failed;
         }
         for (const char* op : {"read", "compare"})
             QTest::addRow("%s block 4: damaged frame", op)
@@ -570,11 +675,13 @@ private slots:
         QTest::addColumn<QString>("op");
         QTest::addColumn<QByteArray>("failingWrite");
         QTest::addColumn<QString>("panels");
-        QTest::newRow("read, request of block 4") << "read" << QByteArray("RDFL0003\r") << "GGGWWWWW";
-        QTest::newRow("write, frame of block 3") << "write" << QByteArray("<frame 2>") << "GGWWWWWW";
+        QTest::newRow("read, request of block 4")
+            << "read" << QByteArray("RDFL0003\r") << "GGGWWWWW";
+        QTest::newRow("write, frame of block 3")
+            << "write" << QByteArray("<frame 2>") << "GGWWWWWW";
         QTest::newRow("write, activation") << "write" << QByteArray("WRACT\r") << "GGGGGGGG";
-        QTest::newRow("compare, request of block 2") << "compare" << QByteArray("RDFL0001\r")
-                                                     << "GYYYYYYY";
+        QTest::newRow("compare, request of block 2")
+            << "compare" << QByteArray("RDFL0001\r") << "GYYYYYYY";
     }
     void writeFailureMidTransfer() {
         QFETCH(QString, op);
@@ -585,7 +692,8 @@ private slots:
         m_download->setConfigImage(img(ours));
         int frames = 0;
         m_rig->device->failWrite = [&](const QByteArray& bytes) {
-            if (bytes.size() == 540 && failingWrite == "<frame " + QByteArray::number(frames++) + ">")
+            if (bytes.size() == 540 &&
+                failingWrite == "<frame " + QByteArray::number(frames++) + ">")
                 return true;
             return bytes == failingWrite;
         };
