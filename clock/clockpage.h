@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 #include "link/pageframe.h"
 
@@ -29,13 +30,31 @@ constexpr const char* kSetFailed = "Hiba történt órabeállítás közben!";
 // "A modul órája: yy/mm/dd - hh:mm" from a clock page; each byte at least two digits.
 QString clockText(const frame::Frame& page);
 
+// The module's time beside the PC's. The module keeps the year within the century only: it
+// is taken in the century that brings it nearest the PC's time. None when the bytes are no
+// date and time at all.
+std::optional<QDateTime> moduleTime(const frame::Frame& page, const QDateTime& pc);
+// The module's time less the PC's, in whole minutes, as the two clocks read on the wall: the
+// PC's seconds are dropped, as the module keeps none. Negative: the module is behind.
+std::optional<int> minutesAhead(const frame::Frame& page, const QDateTime& pc);
+
+// Texts beside the clock: "Modul ideje: yy/mm/dd - hh:mm" as the module's bytes read,
+// "PC ideje: ..." alike, and "Eltérés: 7 perc késés" / "... sietés" / "nincs".
+constexpr const char* kModuleTimeLabel = "Modul ideje:";
+constexpr const char* kPcTimeLabel = "PC ideje:";
+constexpr const char* kDifferenceLabel = "Eltérés:";
+QString moduleTimeText(const frame::Frame& page);
+QString pcTimeText(const QDateTime& pc);
+QString differenceText(std::optional<int> minutesAhead);
+
 // The frame that sets the clock to `local`: the PC's checksum order, everything but the five
 // fields zero.
 frame::Frame setFrame(const QDateTime& local);
 
 struct ReadResult {
     enum Outcome { Done, LoginFailed, Failed } outcome;
-    QString text;  // the clock text when done, the login verdict when the login failed
+    QString text;         // the clock text when done, the login verdict when the login failed
+    frame::Frame page{};  // the clock page when done
 };
 // Inside the caller's exchange: login, then the clock page.
 ReadResult read(ModuleExchange& exchange);

@@ -1,4 +1,5 @@
 #include <QTest>
+#include <climits>
 
 #include "clock/clockform.h"
 #include "clock/clockpage.h"
@@ -47,6 +48,77 @@ private slots:
         QCOMPARE(clockpage::clockText(frame::build(page, clockpage::kPage,
                                                    frame::ChecksumOrder::ModuleLittleEndian)),
                  text);
+    }
+
+    // The module's clock beside the PC's: the difference in whole minutes, as the two read.
+    void difference_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QDateTime>("pc");
+        QTest::addColumn<int>("minutes");  // INT_MIN: none
+        QTest::addColumn<QString>("text");
+        const int none = INT_MIN;
+        auto at = [](int y, int mo, int d, int h, int mi, int s = 0) {
+            return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+        };
+        auto row = [](const char* name, const QByteArray& page, const QDateTime& pc, int minutes,
+                      const char* text) {
+            QTest::newRow(name) << page << pc << minutes << QString::fromUtf8(text);
+        };
+        row("7 minutes behind", clockBytes({25, 3, 7, 9, 5}), at(2025, 3, 7, 9, 12, 30), -7,
+            "Eltérés: 7 perc késés");
+        row("3 minutes ahead", clockBytes({25, 3, 7, 9, 15}), at(2025, 3, 7, 9, 12), 3,
+            "Eltérés: 3 perc sietés");
+        // The module keeps no seconds: the PC's are dropped, not rounded.
+        row("same minute, PC at :59", clockBytes({25, 3, 7, 9, 5}), at(2025, 3, 7, 9, 5, 59), 0,
+            "Eltérés: nincs");
+        row("behind across midnight", clockBytes({25, 3, 7, 23, 56}), at(2025, 3, 8, 0, 3), -7,
+            "Eltérés: 7 perc késés");
+        row("ahead across midnight", clockBytes({25, 3, 8, 0, 2}), at(2025, 3, 7, 23, 58), 4,
+            "Eltérés: 4 perc sietés");
+        row("behind across the new year", clockBytes({25, 12, 31, 23, 55}), at(2026, 1, 1, 0, 2),
+            -7, "Eltérés: 7 perc késés");
+        row("ahead across the new year", clockBytes({26, 1, 1, 0, 1}), at(2025, 12, 31, 23, 59), 2,
+            "Eltérés: 2 perc sietés");
+        // Two digits of year: 99 beside a PC in 2100 is 2099, 00 beside 2099 is 2100.
+        row("behind across the century", clockBytes({99, 12, 31, 23, 55}), at(2100, 1, 1, 0, 2), -7,
+            "Eltérés: 7 perc késés");
+        row("ahead across the century", clockBytes({0, 1, 1, 0, 1}), at(2099, 12, 31, 23, 58), 3,
+            "Eltérés: 3 perc sietés");
+        row("leap day", clockBytes({24, 2, 29, 9, 53}), at(2024, 2, 29, 10, 0), -7,
+            "Eltérés: 7 perc késés");
+        row("a day behind", clockBytes({25, 3, 6, 9, 5}), at(2025, 3, 7, 9, 5), -1440,
+            "Eltérés: 1440 perc késés");
+        row("month 13", clockBytes({25, 13, 7, 9, 5}), at(2025, 3, 7, 9, 5), none,
+            "Eltérés: nem számítható");
+        row("hour 24", clockBytes({25, 3, 7, 24, 0}), at(2025, 3, 7, 9, 5), none,
+            "Eltérés: nem számítható");
+        row("minute 60", clockBytes({25, 3, 7, 9, 60}), at(2025, 3, 7, 9, 5), none,
+            "Eltérés: nem számítható");
+        row("year byte 100", clockBytes({100, 3, 7, 9, 5}), at(2025, 3, 7, 9, 5), none,
+            "Eltérés: nem számítható");
+        row("day 0", clockBytes({25, 3, 0, 9, 5}), at(2025, 3, 7, 9, 5), none,
+            "Eltérés: nem számítható");
+        row("29 February of a common year", clockBytes({25, 2, 29, 9, 5}), at(2025, 3, 1, 9, 5),
+            none, "Eltérés: nem számítható");
+    }
+    void difference() {
+        QFETCH(QByteArray, page);
+        QFETCH(QDateTime, pc);
+        QFETCH(int, minutes);
+        QFETCH(QString, text);
+        const frame::Frame f =
+            frame::build(page, clockpage::kPage, frame::ChecksumOrder::ModuleLittleEndian);
+        const std::optional<int> got = clockpage::minutesAhead(f, pc);
+        QCOMPARE(got.value_or(INT_MIN), minutes);
+        QCOMPARE(clockpage::differenceText(got), text);
+    }
+
+    void timeTexts() {
+        const frame::Frame f = frame::build(clockBytes({25, 3, 7, 9, 5}), clockpage::kPage,
+                                            frame::ChecksumOrder::ModuleLittleEndian);
+        QCOMPARE(clockpage::moduleTimeText(f), QStringLiteral("Modul ideje: 25/03/07 - 09:05"));
+        QCOMPARE(clockpage::pcTimeText(QDateTime(QDate(2100, 1, 2), QTime(3, 4, 59))),
+                 QStringLiteral("PC ideje: 00/01/02 - 03:04"));
     }
 
     void setFrame_data() {
