@@ -36,6 +36,16 @@ TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDa
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
+    auto label = [this](const char* name) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setTextFormat(Qt::PlainText);
+        return l;
+    };
+    lbModuleTime = label("lbModuleTime");
+    lbPcTime = label("lbPcTime");
+    lbDifference = label("lbDifference");
+    clearClocks();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 10, 0, 0);
@@ -46,6 +56,7 @@ TFormClock::TFormClock(ModuleLink& link, UserDialogs& dialogs, std::function<QDa
         b->setMinimumHeight(b->sizeHint().height() + 10);
         buttons->addWidget(b);
     }
+    for (QLabel* l : {lbModuleTime, lbPcTime, lbDifference}) buttons->addWidget(l);
     buttons->addSpacing(8);
     buttons->addWidget(btClose, 0, Qt::AlignRight);
     layout->addLayout(buttons);
@@ -79,14 +90,27 @@ void TFormClock::btReadClockClick() {
     if (!ran) return;
     // The boxes come after the exchange: the link is free again while the user reads them.
     if (result && result->outcome == clockpage::ReadResult::Done) {
+        // The PC's time as the page came, so the difference is the clocks', not the user's.
+        const QDateTime pc = m_pcClock();
+        lbModuleTime->setText(clockpage::moduleTimeText(result->page));
+        lbPcTime->setText(clockpage::pcTimeText(pc));
+        lbDifference->setText(clockpage::differenceText(clockpage::minutesAhead(result->page, pc)));
         m_dialogs.message(result->text);
         StatusBar1->clearMessage();
         return;
     }
+    // A failed read leaves no old reading standing as if it were this one.
+    clearClocks();
     if (result && result->outcome == clockpage::ReadResult::LoginFailed)
         m_dialogs.message(result->text);
     if (!comError.isEmpty()) m_dialogs.message(comError);
     StatusBar1->showMessage(QString::fromUtf8(clockpage::kReadFailed));
+}
+
+void TFormClock::clearClocks() {
+    lbModuleTime->setText(QString::fromUtf8(clockpage::kModuleTimeLabel));
+    lbPcTime->setText(QString::fromUtf8(clockpage::kPcTimeLabel));
+    lbDifference->setText(QString::fromUtf8(clockpage::kDifferenceLabel));
 }
 
 void TFormClock::btSetTimeClick() {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <functional>
@@ -23,6 +24,10 @@ public:
     QPushButton* btSetTime;
     QPushButton* btClose;
     QStatusBar* StatusBar1;
+    // Refreshed on each read: the module's time, the PC's, and how far apart they are.
+    QLabel* lbModuleTime;
+    QLabel* lbPcTime;
+    QLabel* lbDifference;
 
     void btReadClockClick();
     void btSetTimeClick();
@@ -31,6 +36,8 @@ public:
     QString statusText() const { return StatusBar1->currentMessage(); }
 
 private:
+    // The three labels with their captions only: no read, or the last one failed.
+    void clearClocks();
     // Where this window's operations report, for the shared opening.
     std::function<void(const QString&)> showStatus() {
         return [this](const QString& t) { StatusBar1->showMessage(t); };
