@@ -9,6 +9,7 @@
 #include "config/datafile.h"
 #include "config/historyform.h"
 #include "config/transferwords.h"
+#include "link/ecomport.h"
 #include "link/modulelink.h"
 #include "params/paramtext.h"
 
@@ -138,10 +139,15 @@ void TFormDownload::btCompareClick() {
 }
 
 void TFormDownload::runTransfer(const std::function<void()>& transfer) {
-    // A serial error ends the transfer without an outcome: the words of the one before would
-    // then describe the wrong transfer.
-    lbResult->clear();
-    reportComErrors(m_dialogs, transfer);
+    try {
+        transfer();
+    } catch (const EComPort& e) {
+        // A serial error ends the transfer without an outcome; the words still say where, and
+        // what it left unchanged.
+        lbResult->setText(
+            transferwords::serialErrorSentence(m_transfer.lastKind(), m_transfer.endedAt()));
+        m_dialogs.message(e.message());
+    }
 }
 
 void TFormDownload::btStopClick() { m_transfer.requestStop(); }

@@ -12,7 +12,8 @@
 
 using PageResult = ModuleExchange::PageResult;
 
-ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent) : QObject(parent), m_link(link) {}
+ConfigTransfer::ConfigTransfer(ModuleLink& link, QObject* parent)
+    : QObject(parent), m_link(link) {}
 
 void ConfigTransfer::requestStop() {
     // The stop request is the link's: outside a transfer of ours it would end another window's
@@ -54,9 +55,8 @@ ConfigTransfer::Outcome ConfigTransfer::perform(Kind kind) {
         return Outcome::NotConnected;
     }
     Outcome outcome = Outcome::Busy;
-    withLine(
-        m_link, [this](const QString& t) { m_link.setStatusText(t); },
-        [&](ModuleExchange& exchange) { outcome = performIn(exchange, kind); });
+    withLine(m_link, [this](const QString& t) { m_link.setStatusText(t); },
+             [&](ModuleExchange& exchange) { outcome = performIn(exchange, kind); });
     return outcome;
 }
 
@@ -97,12 +97,14 @@ ConfigTransfer::Outcome ConfigTransfer::performIn(ModuleExchange& exchange, Kind
 
 ConfigTransfer::Outcome ConfigTransfer::readBlocks(ModuleExchange& exchange) {
     int failedAt = -1;
+    m_endedAt = 0;
     // Block numbers fit in the low byte of the page number, and only it is the module's word.
     const PageResult result = exchange.readPages(
         quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
         [this](int b, const frame::Frame& f) {
             emit panelColour(b, PanelColour::Green);
             m_staging[size_t(b)] = f;
+            m_endedAt = b + 1;  // a serial error from here on is the next block's
             return true;
         },
         &failedAt);
@@ -125,7 +127,8 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
     for (int b = 0; b < image::kBlockCount; ++b) {
         m_endedAt = b;
         if (exchange.stopRequested()) return Outcome::Stopped;
-        switch (exchange.writeFrame(m_staging[size_t(b)], ModuleExchange::OnWriteError::WaitsOn)) {
+        switch (exchange.writeFrame(m_staging[size_t(b)],
+                                    ModuleExchange::OnWriteError::WaitsOn)) {
             case ModuleExchange::WriteResult::Ok:
                 emit panelColour(b, PanelColour::Green);
                 continue;
@@ -150,6 +153,7 @@ ConfigTransfer::Outcome ConfigTransfer::writeBlocks(ModuleExchange& exchange) {
 ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) {
     bool different = false;
     int failedAt = -1;
+    m_endedAt = 0;
     QByteArray module = m_image.bytes();
     const PageResult result = exchange.readPages(
         quint16(proto::kConfigFirstPage), image::kBlockCount, ModuleExchange::PageCheck::LowByte,
@@ -160,6 +164,7 @@ ConfigTransfer::Outcome ConfigTransfer::compareBlocks(ModuleExchange& exchange) 
                 return false;
             }
             emit panelColour(b, PanelColour::Green);
+            m_endedAt = b + 1;  // a serial error from here on is the next block's
             return true;
         },
         &failedAt);

@@ -58,6 +58,13 @@ QString stoppedIn(Kind kind, int endedAt) {
 
 }  // namespace
 
+QString serialErrorSentence(Kind kind, int endedAt) {
+    if (kind == Kind::Write && endedAt == ConfigTransfer::kActivation)
+        return QStringLiteral("Soros hiba az aktiválásnál") + QString::fromUtf8(kActivationUnknown);
+    if (!inBlocks(endedAt)) return QStringLiteral("Soros hiba") + unchanged(kind);
+    return QStringLiteral("Soros hiba ") + atBlock(endedAt) + unchanged(kind);
+}
+
 QString sentence(Kind kind, Outcome outcome, int endedAt) {
     switch (outcome) {
         case Outcome::NotConnected:

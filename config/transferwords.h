@@ -11,5 +11,7 @@ namespace transferwords {
 
 // `endedAt` as ConfigTransfer::endedAt() gives it.
 QString sentence(ConfigTransfer::Kind kind, ConfigTransfer::Outcome outcome, int endedAt);
+// A serial error ends a transfer with no outcome of its own; `endedAt` is where it was.
+QString serialErrorSentence(ConfigTransfer::Kind kind, int endedAt);
 
 }  // namespace transferwords

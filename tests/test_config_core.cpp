@@ -87,6 +87,32 @@ private slots:
         row("write: module busy", K::Write, O::Busy, -1,
             "A modul foglalt; a modul adatai nem változtak.");
     }
+    void serialErrorSentence_data() {
+        using K = ConfigTransfer::Kind;
+        QTest::addColumn<ConfigTransfer::Kind>("kind");
+        QTest::addColumn<int>("endedAt");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("read at block 4")
+            << K::Read << 3 << QString::fromUtf8("Soros hiba a 4. blokknál; a kép nem változott.");
+        QTest::newRow("write before the blocks")
+            << K::Write << -1 << QString::fromUtf8("Soros hiba; a modul adatai nem változtak.");
+        QTest::newRow("write at block 3")
+            << K::Write << 2
+            << QString::fromUtf8("Soros hiba a 3. blokknál; a modul adatai nem változtak.");
+        QTest::newRow("write at the activation")
+            << K::Write << int(ConfigTransfer::kActivation)
+            << QString::fromUtf8(
+                   "Soros hiba az aktiválásnál; nem tudni, változtak-e a modul adatai.");
+        QTest::newRow("compare at block 2")
+            << K::Compare << 1 << QString::fromUtf8("Soros hiba a 2. blokknál.");
+    }
+    void serialErrorSentence() {
+        QFETCH(ConfigTransfer::Kind, kind);
+        QFETCH(int, endedAt);
+        QFETCH(QString, text);
+        QCOMPARE(transferwords::serialErrorSentence(kind, endedAt), text);
+    }
+
     void transferSentence() {
         QFETCH(ConfigTransfer::Kind, kind);
         QFETCH(ConfigTransfer::Outcome, outcome);

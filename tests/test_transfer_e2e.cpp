@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "app/mainform.h"
+#include "link/pageframe.h"
 #include "config/downloadform.h"
 #include "link/modulelink.h"
-#include "link/pageframe.h"
 #include "link/portnames.h"
 #include "link/protocol.h"
 #include "link/timing.h"
@@ -256,27 +256,22 @@ private slots:
         };
         const Outcome failed = Outcome::Failed;
         QTest::newRow("read: block 3 missing")
-            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR"
-            << "" << failed;
+            << "read" << page(&KorvantaSim::setNoAnswerPage, 2) << "GGRRRRRR" << "" << failed;
         QTest::newRow("read: block 1 damaged")
-            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR"
-            << "" << failed;
+            << "read" << page(&KorvantaSim::setDamagedPage, 0) << "RRRRRRRR" << "" << failed;
         QTest::newRow("read: wrong page number")
-            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR"
-            << "" << failed;
+            << "read" << page(&KorvantaSim::setWrongPageNumberPage, 4) << "GGGGRRRR" << ""
+            << failed;
         QTest::newRow("write: block 4 not acknowledged")
-            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW"
-            << "" << failed;
+            << "write" << page(&KorvantaSim::setNoAnswerPage, 3) << "GGGWWWWW" << "" << failed;
         QTest::newRow("write: no CRCOK")
             << "write" << Setup([](KorvantaSim& s, TFormDownload&) { s.setNoCrcOk(true); })
             << "RRRRRRRR"
             << "" << failed;
         QTest::newRow("compare: block 6 missing")
-            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY"
-            << "" << failed;
+            << "compare" << page(&KorvantaSim::setNoAnswerPage, 5) << "GGGGGRYY" << "" << failed;
         QTest::newRow("compare: block 2 damaged")
-            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY"
-            << "" << failed;
+            << "compare" << page(&KorvantaSim::setDamagedPage, 1) << "GRYYYYYY" << "" << failed;
     }
     void failures() {
         QFETCH(QString, op);
@@ -562,10 +557,8 @@ private slots:
         const struct {
             const char* name;
             Mode mode;
-        } modes[] = {{"nothing", Mode::NoAnswer},
-                     {"PWDERR", Mode::PasswordError},
-                     {"noise", Mode::Garbage},
-                     {"noise burst", Mode::GarbageBurst},
+        } modes[] = {{"nothing", Mode::NoAnswer},     {"PWDERR", Mode::PasswordError},
+                     {"noise", Mode::Garbage},        {"noise burst", Mode::GarbageBurst},
                      {"other answer", Mode::WrongKind}};
         const int any = KorvantaSim::kAnyPage;
         for (const auto& m : modes) {
@@ -574,20 +567,20 @@ private slots:
                 << "read" << int(m.mode) << int(Kind::Login) << any << "RRRRRRRR"
                 << (pwd ? wrongCode : noAnswer) << Outcome::LoginFailed;
             QTest::addRow("version page: %s", m.name)
-                << "read" << int(m.mode) << int(Kind::PageRead) << proto::kVersionPage << "WWWWWWWW"
-                << noVersion << Outcome::WrongDataVersion;
+                << "read" << int(m.mode) << int(Kind::PageRead) << proto::kVersionPage
+                << "WWWWWWWW" << noVersion << Outcome::WrongDataVersion;
             QTest::addRow("read block 4: %s", m.name)
-                << "read" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRRRRR"
-                << "" << Outcome::Failed;
+                << "read" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRRRRR" << ""
+                << Outcome::Failed;
             QTest::addRow("compare block 4: %s", m.name)
-                << "compare" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRYYYY"
-                << "" << Outcome::Failed;
+                << "compare" << int(m.mode) << int(Kind::PageRead) << 3 << "GGGRYYYY" << ""
+                << Outcome::Failed;
             QTest::addRow("write block 4: %s", m.name)
-                << "write" << int(m.mode) << int(Kind::PageWrite) << 3 << "GGGWWWWW"
-                << "" << Outcome::Failed;
+                << "write" << int(m.mode) << int(Kind::PageWrite) << 3 << "GGGWWWWW" << ""
+                << Outcome::Failed;
             QTest::addRow("activation: %s", m.name)
-                << "write" << int(m.mode) << int(Kind::Activate) << any << "RRRRRRRR"
-                << "" << Outcome::Failed;
+                << "write" << int(m.mode) << int(Kind::Activate) << any << "RRRRRRRR" << ""
+                << Outcome::Failed;
         }
         for (const char* op : {"read", "compare"})
             QTest::addRow("%s block 4: damaged frame", op)
@@ -634,13 +627,18 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("panels");
         using Kind = KorvantaSim::CommandKind;
-        QTest::newRow("read") << "read" << int(Kind::PageRead) << "GGGRRRRR";
-        QTest::newRow("write") << "write" << int(Kind::PageWrite) << "GGGWWWWW";
+        QTest::addColumn<QString>("text");
+        QTest::newRow("read") << "read" << int(Kind::PageRead) << "GGGRRRRR"
+                              << "A leolvasás a 4. blokknál megszakadt; a kép nem változott.";
+        QTest::newRow("write")
+            << "write" << int(Kind::PageWrite) << "GGGWWWWW"
+            << "Az írás a 4. blokknál megszakadt; a modul adatai nem változtak.";
     }
     void portLostMidTransfer() {
         QFETCH(QString, op);
         QFETCH(int, command);
         QFETCH(QString, panels);
+        QFETCH(QString, text);
         const QByteArray module = m_sim->memory();
         const QByteArray ours = randomImage(41);
         m_download->setConfigImage(img(ours));
@@ -655,6 +653,7 @@ private slots:
         press(op == "read" ? m_download->btRead : m_download->btWrite);
         QCOMPARE(m_outcome, Outcome::Failed);
         QCOMPARE(colours(), panels);
+        QCOMPARE(m_download->lbResult->text(), text);
         // Ended by the lost port, not by running out of ticks.
         QVERIFY(ticksLeft > 0);
         QVERIFY(m_dialogs->messages.isEmpty());
@@ -675,25 +674,30 @@ private slots:
         QTest::addColumn<QString>("op");
         QTest::addColumn<QByteArray>("failingWrite");
         QTest::addColumn<QString>("panels");
+        QTest::addColumn<QString>("text");
+        const QString unknown = "nem tudni, változtak-e a modul adatai.";
         QTest::newRow("read, request of block 4")
-            << "read" << QByteArray("RDFL0003\r") << "GGGWWWWW";
+            << "read" << QByteArray("RDFL0003\r") << "GGGWWWWW"
+            << "Soros hiba a 4. blokknál; a kép nem változott.";
         QTest::newRow("write, frame of block 3")
-            << "write" << QByteArray("<frame 2>") << "GGWWWWWW";
-        QTest::newRow("write, activation") << "write" << QByteArray("WRACT\r") << "GGGGGGGG";
+            << "write" << QByteArray("<frame 2>") << "GGWWWWWW"
+            << "Soros hiba a 3. blokknál; a modul adatai nem változtak.";
+        QTest::newRow("write, activation") << "write" << QByteArray("WRACT\r") << "GGGGGGGG"
+                                           << "Soros hiba az aktiválásnál; " + unknown;
         QTest::newRow("compare, request of block 2")
-            << "compare" << QByteArray("RDFL0001\r") << "GYYYYYYY";
+            << "compare" << QByteArray("RDFL0001\r") << "GYYYYYYY" << "Soros hiba a 2. blokknál.";
     }
     void writeFailureMidTransfer() {
         QFETCH(QString, op);
         QFETCH(QByteArray, failingWrite);
         QFETCH(QString, panels);
+        QFETCH(QString, text);
         const QByteArray module = m_sim->memory();
         const QByteArray ours = op == "compare" ? module : randomImage(21);
         m_download->setConfigImage(img(ours));
         int frames = 0;
         m_rig->device->failWrite = [&](const QByteArray& bytes) {
-            if (bytes.size() == 540 &&
-                failingWrite == "<frame " + QByteArray::number(frames++) + ">")
+            if (bytes.size() == 540 && failingWrite == "<frame " + QByteArray::number(frames++) + ">")
                 return true;
             return bytes == failingWrite;
         };
@@ -705,6 +709,7 @@ private slots:
                  qPrintable(m_dialogs->messages.first()));
         QCOMPARE(colours(), panels);
         QVERIFY(!m_outcome);  // no outcome: the transfer did not end by its own rules
+        QCOMPARE(m_download->lbResult->text(), text);
         QVERIFY(m_download->btRead->isEnabled());
         QVERIFY(m_download->btClose->isEnabled());
         QCOMPARE(m_download->ConfigImage().bytes(), ours);
