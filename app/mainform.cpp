@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -190,6 +191,27 @@ void TForm1::buildControls() {
         // The device path is where a link points: any text at all.
         cbCOM->setItemData(cbCOM->count() - 1, plainToolTip(p.device), Qt::ToolTipRole);
     }
+
+    setToolTips(this, {
+        {"btConnect", "A kiválasztott soros port megnyitása"},
+        {"btDisconnect", "A soros port lezárása"},
+        {"btDial", "A megadott telefonszám tárcsázása a modemmel"},
+        {"btATH", "A telefonvonal bontása"},
+        {"btParameterSetting", "A modul paramétereinek beolvasása, írása, szerkesztése, mentése"},
+        {"btEventlistShort", "A modul utolsó 90 eseménye a zóna- és felhasználónevekkel"},
+        {"btAskVersion", "A modul firmware- és adatverziója"},
+        {"btStatus", "A modul élő állapota; riasztás leállítása, élesítés, kikapcsolás"},
+        {"btClock", "A modul órájának kiolvasása, beállítása a PC órájáról"},
+        {"btRFlearn", "Rádiós érzékelők és távvezérlők tanítása, törlése"},
+        {"btSotpAllAlarm", "Minden futó riasztás leállítása a modulban"},
+        {"btDetails", "A soros forgalom ablaka"},
+        {"btClose", "Kilépés a programból"},
+    });
+    // The firmware window's button stays hidden; the keyboard reaches the window.
+    auto* firmware = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
+    connect(firmware, &QShortcut::activated, this, [this] {
+        if (onFirmware) reportComErrors(m_dialogs, onFirmware);
+    });
 
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
     setMinimumWidth(260);

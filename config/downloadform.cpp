@@ -63,6 +63,17 @@ TFormDownload::TFormDownload(ModuleLink& link, UserDialogs& dialogs, QWidget* pa
     bottomRow->addWidget(btStop);
     bottomRow->addStretch();
     btHistory = button("btHistory", "Előzmények...");
+    setToolTips(this, {
+        {"btOpen", "Konfiguráció betöltése .KD2 fájlból a képbe"},
+        {"btSave", "A kép mentése .KD2 fájlba"},
+        {"btRead", "A modul teljes paramétermemóriájának beolvasása a képbe"},
+        {"btWrite", "A kép beírása a modulba és érvénybe léptetése"},
+        {"btCompare", "A kép összevetése a modul memóriájával, blokkonként"},
+        {"btEdit", "A kép paramétereinek szerkesztése"},
+        {"btStop", "A futó beolvasás, írás vagy összevetés leállítása"},
+        {"btHistory", "A korábban beolvasott, beírt és összevetett konfigurációk"},
+        {"btClose", "Az ablak bezárása"},
+    });
     bottomRow->addWidget(btHistory);
     bottomRow->addWidget(btClose);
     layout->addLayout(bottomRow);

@@ -51,6 +51,13 @@ private slots:
         m_dialogs.reset();
     }
 
+    void everyButtonHasAToolTip() {
+        // The window's own buttons; the history window it holds has its own.
+        for (QPushButton* b :
+             m_form->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+            QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+    }
+
     void controls() {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("GSM-Korvanta paraméterbeállítás"));
         const QList<QPair<const char*, const char*>> captions = {

@@ -340,6 +340,25 @@ private slots:
                  QColor(0x80, 0, 0));
     }
 
+    // Every button a user sees says in a line what it does; the hidden firmware window is
+    // reached from the keyboard.
+    void toolTipsAndFirmwareKey() {
+        ScriptedDialogs dialogs;
+        Fixture fx(setupPath(), dialogs);
+        for (QPushButton* b : fx.form->findChildren<QPushButton*>())
+            if (b != fx.form->btFirmware)
+                QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
+        int opened = 0;
+        fx.form->onFirmware = [&] { ++opened; };
+        fx.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(fx.form.get()));
+        QTest::keyClick(fx.form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(opened, 1);
+        QTest::keyClick(fx.form.get(), Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(opened, 1);
+        QVERIFY(fx.form->btFirmware->isHidden());
+    }
+
     void detailsButtonCaptions() {
         ScriptedDialogs dialogs;
         Fixture fx(setupPath(), dialogs);
