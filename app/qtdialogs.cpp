@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 
+#include "base/lastfolder.h"
+
 static QWidget* owner() { return QApplication::activeWindow(); }
 
 std::unique_ptr<QMessageBox> QtDialogs::makeBox(QMessageBox::Icon icon, const QString& text,
@@ -29,11 +31,17 @@ bool QtDialogs::confirm(const QString& text) {
 
 QString QtDialogs::openFileName(const QString& filter, const QString& initialName) {
     if (m_runEnding) return {};
-    return QFileDialog::getOpenFileName(owner(), QString(), initialName, filter);
+    const QString path = QFileDialog::getOpenFileName(
+        owner(), QString(), dialogStartPath(m_lastFolder, initialName), filter);
+    if (!path.isEmpty()) m_lastFolder = folderOf(path);
+    return path;
 }
 
 QString QtDialogs::saveFileName(const QString& filter, const QString& initialName) {
     if (m_runEnding) return {};
-    return QFileDialog::getSaveFileName(owner(), QString(), initialName, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    const QString path =
+        QFileDialog::getSaveFileName(owner(), QString(), dialogStartPath(m_lastFolder, initialName),
+                                     filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    if (!path.isEmpty()) m_lastFolder = folderOf(path);
+    return path;
 }

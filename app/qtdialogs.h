@@ -24,4 +24,5 @@ public:
 
 private:
     bool m_runEnding = false;
+    QString m_lastFolder;  // where the user last chose a file, for the next dialog
 };

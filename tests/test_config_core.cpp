@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "base/lastfolder.h"
 #include "config/configimage.h"
 #include "config/datafile.h"
 #include "config/transferwords.h"
@@ -33,6 +34,29 @@ class TestConfigCore : public QObject {
     }
 
 private slots:
+    // File dialogs start where the user last chose a file, with the suggested name; a name
+    // that brings its own folder keeps it.
+    void dialogStartPath_data() {
+        QTest::addColumn<QString>("lastFolder");
+        QTest::addColumn<QString>("suggested");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("nothing chosen yet") << "" << "*.KD2" << "*.KD2";
+        QTest::newRow("last folder") << "/home/i/sites" << "*.KD2" << "/home/i/sites/*.KD2";
+        QTest::newRow("an empty name") << "/home/i/sites" << "" << "/home/i/sites";
+        QTest::newRow("a name with its folder") << "/home/i/sites" << "/tmp/x.GKF" << "/tmp/x.GKF";
+        QTest::newRow("a relative folder") << "/home/i/sites" << "fw/x.GKF" << "fw/x.GKF";
+    }
+    void dialogStartPath() {
+        QFETCH(QString, lastFolder);
+        QFETCH(QString, suggested);
+        QFETCH(QString, start);
+        QCOMPARE(::dialogStartPath(lastFolder, suggested), start);
+    }
+    void folderOfAChosenFile() {
+        QCOMPARE(folderOf(QStringLiteral("/home/i/sites/Kovacs.KD2")), QStringLiteral("/home/i/sites"));
+        QCOMPARE(folderOf(QString()), QString());
+    }
+
     void transferSentence_data() {
         using K = ConfigTransfer::Kind;
         using O = ConfigTransfer::Outcome;
