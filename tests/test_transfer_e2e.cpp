@@ -44,6 +44,13 @@ class TestTransferE2e : public QObject {
         for (char& c : out) c = char(rng.bounded(256));
         return out;
     }
+    // Puts an image into the transfer window fit for `op`: the module's own for a compare,
+    // which reads on only while the blocks agree, other bytes for a read or write. Returns it.
+    QByteArray loadImageFor(const QString& op, quint32 seed) {
+        const QByteArray ours = op == "compare" ? m_sim->memory() : randomImage(seed);
+        m_download->setConfigImage(img(ours));
+        return ours;
+    }
     QString colours() const {
         // One letter a panel: S silver, W white, Y yellow, G green, R red.
         QString out;
@@ -382,9 +389,7 @@ private slots:
         QFETCH(QString, panels);
         QFETCH(bool, activated);
         const QByteArray module = m_sim->memory();
-        // A compare reads on only while the blocks agree.
-        const QByteArray ours = op == "compare" ? module : randomImage(61);
-        m_download->setConfigImage(img(ours));
+        const QByteArray ours = loadImageFor(op, 61);
         const auto isStopLine = [stopAt](const QByteArray& line) {
             if (!stopAt.startsWith("<frame ")) return line.startsWith(stopAt);
             const QByteArray page = stopAt.mid(7, stopAt.size() - 8).rightJustified(4, '0');
@@ -599,8 +604,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(Outcome, outcome);
         const QByteArray module = m_sim->memory();
-        const QByteArray ours = op == "compare" ? module : randomImage(31);
-        m_download->setConfigImage(img(ours));
+        const QByteArray ours = loadImageFor(op, 31);
         KorvantaSim::Fault fault;
         fault.mode = KorvantaSim::FaultMode(mode);
         fault.command = KorvantaSim::CommandKind(command);
@@ -693,8 +697,7 @@ private slots:
         QFETCH(QString, panels);
         QFETCH(QString, text);
         const QByteArray module = m_sim->memory();
-        const QByteArray ours = op == "compare" ? module : randomImage(21);
-        m_download->setConfigImage(img(ours));
+        const QByteArray ours = loadImageFor(op, 21);
         int frames = 0;
         m_rig->device->failWrite = [&](const QByteArray& bytes) {
             if (bytes.size() == 540 && failingWrite == "<frame " + QByteArray::number(frames++) + ">")
